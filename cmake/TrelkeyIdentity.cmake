@@ -1,0 +1,28 @@
+# trelkey_add_identity(<target> VENDOR_ID <id> PRODUCT_ID <id>
+#                      MANUFACTURER <text> PRODUCT <text>)
+# Creates a static library <target> that defines the device identity a
+# trelkey program searches for.
+function(trelkey_add_identity target)
+  cmake_parse_arguments(ARG "" "VENDOR_ID;PRODUCT_ID;MANUFACTURER;PRODUCT" "" ${ARGN})
+  foreach(id VENDOR_ID PRODUCT_ID)
+    if(NOT ARG_${id} MATCHES "^(0[xX][0-9A-Fa-f]+|[0-9]+)$")
+      message(FATAL_ERROR "${target}: ${id} '${ARG_${id}}' is not a number")
+    endif()
+    math(EXPR value "${ARG_${id}}")
+    if(value GREATER 65535)
+      message(FATAL_ERROR "${target}: ${id} '${ARG_${id}}' does not fit in 16 bits")
+    endif()
+  endforeach()
+  foreach(text MANUFACTURER PRODUCT)
+    # Escape for a C string literal.
+    string(REPLACE "\\" "\\\\" escaped "${ARG_${text}}")
+    string(REPLACE "\"" "\\\"" escaped "${escaped}")
+    set(IDENTITY_${text} "${escaped}")
+  endforeach()
+  set(IDENTITY_VENDOR_ID "${ARG_VENDOR_ID}")
+  set(IDENTITY_PRODUCT_ID "${ARG_PRODUCT_ID}")
+  set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}/device_identity.cpp")
+  configure_file("${PROJECT_SOURCE_DIR}/src/hid/device_identity.cpp.in" "${source}" @ONLY)
+  add_library(${target} STATIC "${source}")
+  target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/src")
+endfunction()

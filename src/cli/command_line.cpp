@@ -1,0 +1,75 @@
+#include "cli/command_line.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "keys/key_names.h"
+
+ChannelAssignment assignment_list[CHANNEL_COUNT];
+
+namespace {
+
+// Longest field the splitter hands on. Longer fields are refused: no key or
+// modifier token is anywhere near this long.
+constexpr size_t MAX_FIELD_LENGTH = 63;
+
+struct Field {
+    char text[MAX_FIELD_LENGTH + 1];
+    bool too_long;
+};
+
+// Copies the next comma-delimited field of *cursor into field and advances
+// the cursor past it. Leading commas and runs of commas are one separator,
+// so a field is never empty. False when no field is left.
+bool next_field(const char** cursor, Field* field) {
+    const char* p = *cursor;
+    while (*p == ',') ++p;
+    if (*p == '\0') {
+        *cursor = p;
+        return false;
+    }
+    const char* start = p;
+    while (*p != '\0' && *p != ',') ++p;
+    const size_t length = static_cast<size_t>(p - start);
+    field->too_long = length > MAX_FIELD_LENGTH;
+    const size_t copied = field->too_long ? 0 : length;
+    memcpy(field->text, start, copied);
+    field->text[copied] = '\0';
+    *cursor = p;
+    return true;
+}
+
+uint8_t field_code(const Field& field, const NameTable& table) {
+    return field.too_long ? CODE_NONE : parse_code_token(field.text, table);
+}
+
+}  // namespace
+
+void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_list); }
+
+Command parse_command_line(int argc, const char* const* argv) {
+    if (argc < 2) return COMMAND_USAGE;
+    if (strcmp(argv[1], "-r") == 0) return COMMAND_READ;
+    if (strcmp(argv[1], "-s") != 0 || argc < 3) return COMMAND_USAGE;
+
+    int filled = 0;
+    for (int arg = 2; arg < argc && filled < CHANNEL_COUNT; ++arg) {
+        const char* cursor = argv[arg];
+        Field key_field;
+        if (!next_field(&cursor, &key_field)) continue;  // empty or commas only
+        const uint8_t key = field_code(key_field, key_name_table);
+        if (key == CODE_NONE) return COMMAND_USAGE;
+
+        uint8_t modifier = 0;
+        Field modifier_field;
+        if (next_field(&cursor, &modifier_field)) {
+            modifier = field_code(modifier_field, modifier_name_table);
+            if (modifier == CODE_NONE) return COMMAND_USAGE;
+        }
+        // Fields after the modifier are not examined.
+        assignment_list[filled].key = key;
+        assignment_list[filled].modifier = modifier;
+        ++filled;
+    }
+    return filled == 0 ? COMMAND_USAGE : COMMAND_SET;
+}

@@ -1,0 +1,45 @@
+// The command line: its grammar, the usage text, and the list of channel
+// assignments that a set command carries.
+#ifndef TRELKEY_CLI_COMMAND_LINE_H
+#define TRELKEY_CLI_COMMAND_LINE_H
+
+#include <stdint.h>
+
+enum Command {
+    COMMAND_USAGE = 0,
+    COMMAND_READ = 1,
+    COMMAND_SET = 2,
+};
+
+// Trigger channels a set command can assign.
+constexpr int CHANNEL_COUNT = 4;
+
+struct ChannelAssignment {
+    uint8_t key;       // HID keyboard usage ID; CODE_NONE ends the list
+    uint8_t modifier;  // modifier bit mask; 0 when none was given
+};
+
+// The process's assignment list. Entry n is trigger channel n + 1; entries are
+// filled from the first without gaps.
+extern ChannelAssignment assignment_list[CHANNEL_COUNT];
+
+// Sets every byte of the assignment list to CODE_NONE.
+void clear_assignment_list();
+
+// Parses argv[1..]. Fills assignment_list for a set command; the list must
+// have been cleared first.
+Command parse_command_line(int argc, const char* const* argv);
+
+// Writes the usage text to standard output.
+void print_usage();
+
+// The program: binds the HID library, parses the command line and carries out
+// the command. Returns the exit status: 0 when the command did its job, 1
+// after the usage text, 2 when a read or set could not be carried out.
+int run_trelkey(int argc, const char* const* argv);
+
+constexpr int EXIT_STATUS_OK = 0;
+constexpr int EXIT_STATUS_USAGE = 1;
+constexpr int EXIT_STATUS_FAILED = 2;
+
+#endif

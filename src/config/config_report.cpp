@@ -1,0 +1,45 @@
+#include "config/config_report.h"
+
+#include <stdio.h>
+
+#include "keys/key_names.h"
+
+namespace {
+
+const char* const RULE_LINE = "----------------------------------------------------";
+
+}  // namespace
+
+ConfigReport empty_config_report() {
+    ConfigReport report;
+    report.bytes[0] = CONFIG_REPORT_ID;
+    for (int i = 1; i < CONFIG_REPORT_LENGTH; ++i) report.bytes[i] = CODE_NONE;
+    return report;
+}
+
+ConfigReport build_config_report(const ChannelAssignment* assignments) {
+    ConfigReport report = empty_config_report();
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        if (assignments[channel].key == CODE_NONE) break;
+        report.bytes[2 * channel + 1] = assignments[channel].modifier;
+        report.bytes[2 * channel + 2] = assignments[channel].key;
+    }
+    return report;
+}
+
+void print_config_listing(const ConfigReport& report) {
+    printf("Current Configuration \n%s\n  Ch    Key            Modified Key\n%s\n", RULE_LINE,
+           RULE_LINE);
+    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
+        const uint8_t modifier = report.bytes[2 * channel - 1];
+        const uint8_t key = report.bytes[2 * channel];
+        if (key == CODE_NONE) break;
+        const DisplayText key_text = code_display_text(key, key_name_table);
+        DisplayText modifier_text = {};
+        if (modifier != 0x00 && modifier != CODE_NONE) {
+            modifier_text = code_display_text(modifier, modifier_name_table);
+        }
+        printf(" Ch-%d   %-15s%s\n", channel, key_text.text, modifier_text.text);
+    }
+    printf("%s\n\n", RULE_LINE);
+}

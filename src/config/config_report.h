@@ -1,0 +1,29 @@
+// The configuration feature report and its listing.
+#ifndef TRELKEY_CONFIG_CONFIG_REPORT_H
+#define TRELKEY_CONFIG_CONFIG_REPORT_H
+
+#include <stdint.h>
+
+#include "cli/command_line.h"
+
+constexpr uint8_t CONFIG_REPORT_ID = 0x01;
+constexpr int CONFIG_REPORT_LENGTH = 9;
+
+// Byte 0 is the report ID; then, for channels 1 to 4, a modifier byte and a
+// key byte. An unassigned channel holds 0xFF in both.
+struct ConfigReport {
+    uint8_t bytes[CONFIG_REPORT_LENGTH];
+};
+
+// A report with every channel unassigned.
+ConfigReport empty_config_report();
+
+// Encodes the assignment list; channels after the first unassigned entry
+// become unassigned.
+ConfigReport build_config_report(const ChannelAssignment* assignments);
+
+// Writes the configuration listing of a report to standard output. Rows stop
+// at the first channel whose key is 0xFF.
+void print_config_listing(const ConfigReport& report);
+
+#endif

@@ -1,0 +1,31 @@
+// The hid.dll functions trelkey calls, declared as the Win32 documentation
+// gives them (hidsdi.h), so that no driver-kit header is needed. hid.dll is
+// loaded at run time, so only the function types are declared here.
+#ifndef TRELKEY_HID_HID_API_H
+#define TRELKEY_HID_HID_API_H
+
+#include <windows.h>
+
+typedef struct _HIDD_ATTRIBUTES {
+    ULONG Size;
+    USHORT VendorID;
+    USHORT ProductID;
+    USHORT VersionNumber;
+} HIDD_ATTRIBUTES, *PHIDD_ATTRIBUTES;
+
+static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "HIDD_ATTRIBUTES is a 12-byte record");
+
+typedef void(WINAPI* PHidD_GetHidGuid)(LPGUID HidGuid);
+typedef BOOLEAN(WINAPI* PHidD_GetAttributes)(HANDLE HidDeviceObject,
+                                             PHIDD_ATTRIBUTES Attributes);
+typedef BOOLEAN(WINAPI* PHidD_GetString)(HANDLE HidDeviceObject, PVOID Buffer,
+                                         ULONG BufferLength);
+typedef BOOLEAN(WINAPI* PHidD_GetFeature)(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                          ULONG ReportBufferLength);
+typedef BOOLEAN(WINAPI* PHidD_SetFeature)(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                          ULONG ReportBufferLength);
+typedef BOOLEAN(WINAPI* PHidD_GetNumInputBuffers)(HANDLE HidDeviceObject,
+                                                  PULONG NumberBuffers);
+typedef BOOLEAN(WINAPI* PHidD_SetNumInputBuffers)(HANDLE HidDeviceObject, ULONG NumberBuffers);
+
+#endif

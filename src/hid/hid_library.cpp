@@ -1,0 +1,76 @@
+#include "hid/hid_library.h"
+
+#include <string.h>
+
+const char* const HID_LIBRARY_NAME = "hid.DLL";
+
+const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT] = {
+    "HidD_GetHidGuid",
+    "HidD_GetAttributes",
+    "HidD_GetManufacturerString",
+    "HidD_GetProductString",
+    "HidD_GetSerialNumberString",
+    "HidD_GetFeature",
+    "HidD_SetFeature",
+    "HidD_GetNumInputBuffers",
+    "HidD_SetNumInputBuffers",
+};
+
+HidEntryPoints hid_entry_points;
+
+namespace {
+
+// GetProcAddress returns a generic function pointer; going through
+// void (*)(void) converts it to the slot's type without a cast-function-type
+// warning.
+typedef void (*GenericFunction)(void);
+
+template <typename Slot>
+void store_slot(Slot* slot, FARPROC address) {
+    *slot = reinterpret_cast<Slot>(reinterpret_cast<GenericFunction>(address));
+}
+
+bool store_entry_point(int index, FARPROC address) {
+    if (address == nullptr) return false;
+    HidEntryPoints& slots = hid_entry_points;
+    switch (index) {
+        case 0: store_slot(&slots.get_hid_guid, address); break;
+        case 1: store_slot(&slots.get_attributes, address); break;
+        case 2: store_slot(&slots.get_manufacturer_string, address); break;
+        case 3: store_slot(&slots.get_product_string, address); break;
+        case 4: store_slot(&slots.get_serial_number_string, address); break;
+        case 5: store_slot(&slots.get_feature, address); break;
+        case 6: store_slot(&slots.set_feature, address); break;
+        case 7: store_slot(&slots.get_num_input_buffers, address); break;
+        case 8: store_slot(&slots.set_num_input_buffers, address); break;
+        default: return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool bind_hid_library() {
+    memset(&hid_entry_points, 0, sizeof hid_entry_points);
+    // Only the system directory is searched, so a hid.dll planted beside the
+    // program or in the current directory is never loaded. The library stays
+    // loaded until the process ends.
+    HMODULE library = LoadLibraryExA(HID_LIBRARY_NAME, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == nullptr) return false;
+    for (int index = 0; index < HID_ENTRY_POINT_COUNT; ++index) {
+        if (!store_entry_point(index, GetProcAddress(library, HID_ENTRY_POINT_NAMES[index]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+BOOLEAN hid_get_feature(HANDLE handle, void* buffer, ULONG length) {
+    if (hid_entry_points.get_feature == nullptr) return FALSE;
+    return hid_entry_points.get_feature(handle, buffer, length);
+}
+
+BOOLEAN hid_set_feature(HANDLE handle, void* buffer, ULONG length) {
+    if (hid_entry_points.set_feature == nullptr) return FALSE;
+    return hid_entry_points.set_feature(handle, buffer, length);
+}

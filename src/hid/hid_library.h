@@ -1,0 +1,41 @@
+// Run-time binding of the HID class library (hid.dll) and the two
+// feature-report operations made through it.
+#ifndef TRELKEY_HID_HID_LIBRARY_H
+#define TRELKEY_HID_HID_LIBRARY_H
+
+#include "hid/hid_api.h"
+
+// The nine hid.dll entry points, in lookup order. A slot stays null until
+// bound; binding stops at the first name the library does not export.
+struct HidEntryPoints {
+    PHidD_GetHidGuid get_hid_guid;
+    PHidD_GetAttributes get_attributes;
+    PHidD_GetString get_manufacturer_string;
+    PHidD_GetString get_product_string;
+    PHidD_GetString get_serial_number_string;
+    PHidD_GetFeature get_feature;
+    PHidD_SetFeature set_feature;
+    PHidD_GetNumInputBuffers get_num_input_buffers;
+    PHidD_SetNumInputBuffers set_num_input_buffers;
+};
+
+constexpr int HID_ENTRY_POINT_COUNT = 9;
+
+// Library file name and export names, in slot order.
+extern const char* const HID_LIBRARY_NAME;
+extern const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT];
+
+// Process-wide slots, filled by bind_hid_library().
+extern HidEntryPoints hid_entry_points;
+
+// Loads hid.dll from the system directory and fills the slots in order.
+// True when all nine were found. Every slot is emptied first, so a failed
+// binding never leaves slots from an earlier one.
+bool bind_hid_library();
+
+// Feature-report exchange through slots 6 and 7. Nonzero is success; an
+// empty slot counts as a refused request.
+BOOLEAN hid_get_feature(HANDLE handle, void* buffer, ULONG length);
+BOOLEAN hid_set_feature(HANDLE handle, void* buffer, ULONG length);
+
+#endif

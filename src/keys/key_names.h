@@ -1,0 +1,45 @@
+// Key and modifier names, their 8-bit codes, and the conversions between
+// command-line tokens, codes and display texts.
+#ifndef TRELKEY_KEYS_KEY_NAMES_H
+#define TRELKEY_KEYS_KEY_NAMES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Result of every failed conversion; on the device side, an unassigned channel.
+constexpr uint8_t CODE_NONE = 0xFF;
+
+struct NamedCode {
+    const char* name;
+    uint8_t code;
+};
+
+struct NameTable {
+    const NamedCode* rows;
+    size_t row_count;
+};
+
+// Key names with their USB HID keyboard usage IDs (usage page 0x07).
+extern const NameTable key_name_table;
+// Modifier names with their bits in the HID boot-keyboard modifier byte.
+extern const NameTable modifier_name_table;
+
+// Text shown for a code: its name, or "(%d)" of the code taken as signed.
+struct DisplayText {
+    char text[16];
+};
+
+// A token in the form 0xHH (lower-case x, two hex digits) gives its value;
+// any other token is looked up by name. CODE_NONE when not acceptable.
+uint8_t parse_code_token(const char* token, const NameTable& table);
+
+// Code of the row whose name equals the token, ASCII case ignored; CODE_NONE
+// when there is none.
+uint8_t lookup_code_by_name(const char* token, const NameTable& table);
+
+// Name of the first row with this code, or null.
+const char* lookup_name_by_code(uint8_t code, const NameTable& table);
+
+DisplayText code_display_text(uint8_t code, const NameTable& table);
+
+#endif
