@@ -1,0 +1,262 @@
+#include "hid/discovery.h"
+
+#include <gtest/gtest.h>
+#include <setupapi.h>
+#include <string.h>
+
+#include "double/win32_double.h"
+#include "hid/device_identity.h"
+#include "hid/hid_library.h"
+
+namespace {
+
+// Interface indices the search may examine: 0 to 254.
+constexpr long INTERFACE_LIMIT = 255;
+
+FakeInterface& add_trigger_device() {
+    return add_fake_device(DEVICE_VENDOR_ID, DEVICE_MANUFACTURER, DEVICE_PRODUCT_ID,
+                           DEVICE_PRODUCT);
+}
+
+void add_other_devices(int count) {
+    for (int i = 0; i < count; ++i) ++add_trigger_device().product_id;
+}
+
+// Slot i must hold the fake's export i when i < bound_count, else be null.
+void expect_bound_slots(int bound_count) {
+    uintptr_t slots[HID_ENTRY_POINT_COUNT];
+    static_assert(sizeof slots == sizeof hid_entry_points, "nine pointer-sized slots");
+    memcpy(slots, &hid_entry_points, sizeof slots);
+    for (int i = 0; i < HID_ENTRY_POINT_COUNT; ++i) {
+        const uintptr_t expected =
+            i < bound_count ? reinterpret_cast<uintptr_t>(fake_hid_export(i)) : 0;
+        EXPECT_EQ(expected, slots[i]) << "slot index " << i;
+    }
+}
+
+TEST(HidLibraryBinding, LoadsHidDllFromTheSystemDirectoryOnly) {
+    reset_fake_win32();
+    EXPECT_TRUE(bind_hid_library());
+    EXPECT_STRCASEEQ("hid.dll", fake_win32().load_name.c_str());
+    EXPECT_EQ(nullptr, fake_win32().load_file);
+    EXPECT_EQ(LOAD_LIBRARY_SEARCH_SYSTEM32, fake_win32().load_flags);
+    expect_bound_slots(HID_ENTRY_POINT_COUNT);
+}
+
+// Each binding follows a complete one, so slots it leaves filled would show.
+// Index -1 stands for hid.dll itself missing.
+TEST(HidLibraryBinding, StopsAtTheFirstMissingExportAndEmptiesTheRest) {
+    for (int missing = -1; missing < HID_ENTRY_POINT_COUNT; ++missing) {
+        SCOPED_TRACE(testing::Message() << "missing export index " << missing);
+        reset_fake_win32();
+        ASSERT_TRUE(bind_hid_library());
+        fake_win32().library_missing = missing < 0;
+        fake_win32().missing_export = missing;
+        fake_win32().export_lookups = 0;
+        EXPECT_FALSE(bind_hid_library());
+        EXPECT_EQ(missing + 1, fake_win32().export_lookups);
+        expect_bound_slots(missing < 0 ? 0 : missing);
+    }
+}
+
+struct SearchCase {
+    const char* name;
+    void (*arrange)();
+    int found_index;  // interface whose handle comes back; -1 for none
+    const char* manufacturer;
+    const char* product;
+};
+
+TEST(DeviceSearch, FollowsTheMatchingRules) {
+    // The texts searched for, short to keep each case on a line or two.
+    const char* const M = DEVICE_MANUFACTURER;
+    const char* const P = DEVICE_PRODUCT;
+    const SearchCase cases[] = {
+        {"empty bus", [] {}, -1, M, P},
+        {"lone device", [] { add_trigger_device(); }, 0, M, P},
+        {"first of two matches", [] { add_trigger_device(); add_trigger_device(); }, 0, M, P},
+        {"other vendor ID",
+         [] { ++add_trigger_device().vendor_id; add_trigger_device(); }, 1, M, P},
+        {"other product ID", [] { add_other_devices(1); add_trigger_device(); }, 1, M, P},
+        {"other manufacturer",
+         [] { add_trigger_device().manufacturer = u"Other"; add_trigger_device(); }, 1, M, P},
+        {"other product text",
+         [] { add_trigger_device().product = u"Other"; add_trigger_device(); }, 1, M, P},
+        {"unreadable manufacturer",
+         [] { add_trigger_device().manufacturer_fails = true; add_trigger_device(); }, 1, M, P},
+        {"unreadable product",
+         [] { add_trigger_device().product_fails = true; add_trigger_device(); }, 1, M, P},
+        {"unit above U+00FF is not its low byte",
+         [] {
+             std::u16string text = fake_wide_text(DEVICE_MANUFACTURER);
+             text.back() = static_cast<char16_t>(text.back() + 0x100);
+             add_trigger_device().manufacturer = text;
+         },
+         -1, M, P},
+        {"units up to U+00FF are bytes, above are '?'",
+         [] { add_trigger_device().manufacturer = u"Caf\u00e9 \u0113\u00ff"; }, 0,
+         "Caf\xe9 ?\xff", P},
+        {"manufacturer filling the buffer unterminated",
+         [] {
+             add_trigger_device().manufacturer =
+                 fake_wide_text(DEVICE_MANUFACTURER) + std::u16string(300, u'x');
+             add_trigger_device();
+         },
+         1, M, P},
+        {"attributes call fails with the right IDs",
+         [] { add_trigger_device().attributes_fail = true; add_trigger_device(); }, 1, M, P},
+        {"no texts: IDs alone decide",
+         [] { add_trigger_device().manufacturer_fails = true; }, 0, nullptr, nullptr},
+        {"no product text: IDs alone decide",
+         [] { add_trigger_device().manufacturer = u"Other"; }, 0, M, nullptr},
+        {"no texts, other ID", [] { add_other_devices(1); }, -1, nullptr, nullptr},
+        {"open fails",
+         [] { add_trigger_device().open_fails = true; add_trigger_device(); }, 1, M, P},
+        {"detail size 0",
+         [] { add_trigger_device().detail_size = 0; add_trigger_device(); }, 1, M, P},
+        {"detail record no larger than its fixed part",
+         [] { add_trigger_device().path = "abc"; add_trigger_device(); }, 1, M, P},
+        {"shortest usable detail record", [] { add_trigger_device().path = "abcd"; }, 0, M, P},
+        {"detail fetch fails",
+         [] { add_trigger_device().detail_fails = true; add_trigger_device(); }, 1, M, P},
+        {"detail allocation fails",
+         [] {
+             fake_win32().heap_alloc_fails_at = 0;
+             add_trigger_device();
+             add_trigger_device();
+         },
+         1, M, P},
+        {"enumeration fails before the device",
+         [] { add_trigger_device().enum_fails = true; add_trigger_device(); }, -1, M, P},
+        {"device set unavailable",
+         [] { fake_win32().class_devs_fails = true; add_trigger_device(); }, -1, M, P},
+        {"device at the last index searched", [] { add_other_devices(254); add_trigger_device(); },
+         254, M, P},
+        {"device past the last index searched",
+         [] { add_other_devices(255); add_trigger_device(); }, -1, M, P},
+    };
+    for (const SearchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_fake_win32();
+        c.arrange();
+        ASSERT_TRUE(bind_hid_library());
+        HANDLE found = find_hid_device(DEVICE_VENDOR_ID, c.manufacturer, DEVICE_PRODUCT_ID,
+                                       c.product);
+        EXPECT_EQ(c.found_index, fake_handle_interface(found));
+        if (found != INVALID_HANDLE_VALUE) CloseHandle(found);
+        const FakeWin32& fake = fake_win32();
+        if (c.found_index >= 0) {
+            for (size_t i = c.found_index + 1; i < fake.interfaces.size(); ++i) {
+                EXPECT_EQ(0, fake.interfaces[i].open_count) << "interface " << i;
+            }
+        }
+        EXPECT_LT(fake.highest_enum_index, INTERFACE_LIMIT);
+        EXPECT_EQ(fake.sets_created, fake.sets_destroyed);
+        EXPECT_EQ("", fake_win32_problems());
+    }
+}
+
+struct SlotCase {
+    int missing_export;
+    bool texts_given;
+    bool searches;
+};
+
+// A search needs the GUID and attributes slots, and the string slots only
+// when it compares texts; without them it enumerates nothing.
+TEST(DeviceSearch, RunsOnlyWithTheSlotsItCalls) {
+    const SlotCase cases[] = {
+        {0, false, false}, {1, false, false}, {2, true, false}, {3, true, false},
+        {2, false, true},  {3, false, true},  {4, true, true},
+    };
+    for (const SlotCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "missing " << c.missing_export << " texts "
+                                        << c.texts_given);
+        reset_fake_win32();
+        add_trigger_device();
+        fake_win32().missing_export = c.missing_export;
+        bind_hid_library();
+        const char* const manufacturer = c.texts_given ? DEVICE_MANUFACTURER : nullptr;
+        const char* const product = c.texts_given ? DEVICE_PRODUCT : nullptr;
+        HANDLE found = find_hid_device(DEVICE_VENDOR_ID, manufacturer, DEVICE_PRODUCT_ID, product);
+        EXPECT_EQ(c.searches ? 0 : -1, fake_handle_interface(found));
+        EXPECT_EQ(c.searches ? 1 : 0, fake_win32().sets_created);
+        if (found != INVALID_HANDLE_VALUE) CloseHandle(found);
+        EXPECT_EQ("", fake_win32_problems());
+    }
+}
+
+TEST(DeviceSearch, PassesTheDocumentedArguments) {
+    reset_fake_win32();
+    add_trigger_device();
+    ASSERT_TRUE(bind_hid_library());
+    HANDLE found = open_trigger_device();
+    ASSERT_EQ(0, fake_handle_interface(found));
+    CloseHandle(found);
+    const FakeWin32& fake = fake_win32();
+    EXPECT_EQ(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, fake.class_flags);
+    EXPECT_FALSE(fake.class_extras_given);
+    EXPECT_EQ(GENERIC_READ | GENERIC_WRITE, fake.open_access);
+    EXPECT_EQ(FILE_SHARE_READ | FILE_SHARE_WRITE, fake.open_share);
+    EXPECT_EQ(OPEN_EXISTING, fake.open_disposition);
+    EXPECT_EQ(0u, fake.open_flags);
+    EXPECT_FALSE(fake.open_extras_given);
+    EXPECT_EQ(12u, fake.attributes_size);
+    EXPECT_EQ(512u, fake.string_buffer_length);
+}
+
+// The checks every case above relies on must themselves catch a fault.
+TEST(Win32Double, CatchesADoubleClose) {
+    reset_fake_win32();
+    add_trigger_device();
+    ASSERT_TRUE(bind_hid_library());
+    HANDLE found = open_trigger_device();
+    EXPECT_NE("", fake_win32_problems());
+    EXPECT_TRUE(CloseHandle(found));
+    EXPECT_EQ("", fake_win32_problems());
+    EXPECT_FALSE(CloseHandle(found));
+    EXPECT_NE("", fake_win32_problems());
+}
+
+struct NarrowCase {
+    const char16_t* wide;
+    const char* narrow;
+};
+
+void store_wide(const char16_t* text, size_t units, unsigned char* buffer) {
+    for (size_t i = 0; i < units; ++i) {
+        buffer[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
+        buffer[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+    }
+}
+
+TEST(NarrowWideString, KeepsUnitsBelow0x100AndMarksTheRest) {
+    const NarrowCase cases[] = {
+        {u"", ""},
+        {u"Kestavo", "Kestavo"},
+        {u"Caf\u00e9\u00ff", "Caf\xe9\xff"},
+        {u"\u0100\u0113\u0165\u4e2dx", "????x"},
+    };
+    for (const NarrowCase& c : cases) {
+        SCOPED_TRACE(c.narrow);
+        unsigned char buffer[STRING_BUFFER_SIZE];
+        memset(buffer, 0xAA, sizeof buffer);
+        store_wide(c.wide, std::char_traits<char16_t>::length(c.wide) + 1, buffer);
+        narrow_wide_string(buffer);
+        EXPECT_STREQ(c.narrow, reinterpret_cast<const char*>(buffer));
+    }
+}
+
+TEST(NarrowWideString, StopsAtTheBufferEndWithoutATerminator) {
+    unsigned char buffer[STRING_BUFFER_SIZE + 16];
+    memset(buffer, 0x5A, sizeof buffer);
+    std::u16string full(STRING_BUFFER_SIZE / 2, u'k');
+    full.back() = u'\u0113';
+    store_wide(full.c_str(), full.size(), buffer);
+    narrow_wide_string(buffer);
+    const std::string expected = std::string(full.size() - 1, 'k') + "?";
+    EXPECT_EQ(expected, reinterpret_cast<const char*>(buffer));
+    for (size_t i = STRING_BUFFER_SIZE; i < sizeof buffer; ++i) EXPECT_EQ(0x5A, buffer[i]) << i;
+}
+
+}  // namespace
