@@ -48,9 +48,9 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
     DWORD required_size = 0;
     SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, nullptr, 0, &required_size,
                                      nullptr);
-    // A size that cannot hold the fixed part and at least one path character
-    // leaves no usable record.
-    if (required_size <= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return INVALID_HANDLE_VALUE;
+    // The query leaves the size at 0 when it fails outright; a size below the
+    // record's own layout leaves no usable record either.
+    if (required_size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return INVALID_HANDLE_VALUE;
 
     HANDLE heap = GetProcessHeap();
     auto* detail =

@@ -2,15 +2,24 @@
 # Runs the built program as a user would and checks its standard output,
 # standard error and exit status byte for byte.
 #
-#   cli_test.sh [--crlf] PROGRAM [RUNNER ...]
+#   cli_test.sh [--crlf] [--device-refuses] PROGRAM [RUNNER ...]
 #
 # RUNNER (for example wine) is put before PROGRAM. --crlf turns CRLF into LF
 # in what the program prints, for a runtime whose standard streams are in
-# text mode.
+# text mode. Without --device-refuses no matching device is attached; with
+# it, PROGRAM's device is attached and refuses every feature request, and
+# only the read and set commands are checked.
 set -u
 
 crlf=0
-if [ "${1:-}" = "--crlf" ]; then crlf=1; shift; fi
+device_refuses=0
+while :; do
+    case "${1:-}" in
+        --crlf) crlf=1; shift ;;
+        --device-refuses) device_refuses=1; shift ;;
+        *) break ;;
+    esac
+done
 program=$1; shift
 runner=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -47,6 +56,16 @@ usage=$here/expected_usage.txt
 empty=$work/empty
 : >"$empty"
 printf 'Device open error. \n' >"$work/open_error"
+
+if [ $device_refuses = 1 ]; then
+    printf 'Device read error. \n' >"$work/read_error"
+    printf 'Device write error. \n' >"$work/write_error"
+    check "read refused" 2 "$empty" "$work/read_error" -r
+    check "set refused" 2 "$empty" "$work/write_error" -s KEY_F5
+    echo "$passed passed, $failed failed"
+    [ "$failed" = 0 ]
+    exit
+fi
 
 # Invalid command lines: the usage text, status 1, nothing on standard error.
 check "no arguments" 1 "$usage" "$empty"
