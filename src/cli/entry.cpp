@@ -9,12 +9,10 @@ int run_trelkey(int argc, const char* const* argv) {
     clear_assignment_list();
 
     switch (parse_command_line(argc, argv)) {
-        case COMMAND_READ:
-            return read_configuration() ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
+        case COMMAND_READ: return read_configuration() ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
         case COMMAND_SET:
             return set_configuration(assignment_list) ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
-        case COMMAND_USAGE:
-            break;
+        case COMMAND_USAGE: break;
     }
     print_usage();
     return EXIT_STATUS_USAGE;

@@ -29,8 +29,8 @@ bool device_string_equals(PHidD_GetString get_string, HANDLE device, const char*
 // Whether an opened interface is the wanted device. The checks run in the
 // order vendor ID, product ID, manufacturer, product and stop at the first
 // that fails.
-bool device_matches(HANDLE device, USHORT vendor_id, const char* manufacturer,
-                    USHORT product_id, const char* product) {
+bool device_matches(HANDLE device, USHORT vendor_id, const char* manufacturer, USHORT product_id,
+                    const char* product) {
     HIDD_ATTRIBUTES attributes;
     memset(&attributes, 0, sizeof attributes);
     attributes.Size = sizeof attributes;
@@ -61,9 +61,9 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
     HANDLE device = INVALID_HANDLE_VALUE;
     if (SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, detail, required_size,
                                          &required_size, nullptr)) {
-        device = CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+        device =
+            CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     }
     HeapFree(heap, 0, detail);
     return device;
@@ -87,8 +87,7 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
         SP_DEVICE_INTERFACE_DATA interface_data;
         memset(&interface_data, 0, sizeof interface_data);
         interface_data.cbSize = sizeof interface_data;
-        if (!SetupDiEnumDeviceInterfaces(device_set, nullptr, &hid_guid, index,
-                                         &interface_data)) {
+        if (!SetupDiEnumDeviceInterfaces(device_set, nullptr, &hid_guid, index, &interface_data)) {
             break;
         }
         HANDLE device = open_interface(device_set, &interface_data);

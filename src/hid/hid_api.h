@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+// The names below are hidsdi.h's own, kept so that the declarations read as
+// the documentation does; the project's naming rules do not apply to them.
+// NOLINTBEGIN(readability-identifier-naming)
 typedef struct _HIDD_ATTRIBUTES {
     ULONG Size;
     USHORT VendorID;
@@ -16,16 +19,14 @@ typedef struct _HIDD_ATTRIBUTES {
 static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "HIDD_ATTRIBUTES is a 12-byte record");
 
 typedef void(WINAPI* PHidD_GetHidGuid)(LPGUID HidGuid);
-typedef BOOLEAN(WINAPI* PHidD_GetAttributes)(HANDLE HidDeviceObject,
-                                             PHIDD_ATTRIBUTES Attributes);
-typedef BOOLEAN(WINAPI* PHidD_GetString)(HANDLE HidDeviceObject, PVOID Buffer,
-                                         ULONG BufferLength);
+typedef BOOLEAN(WINAPI* PHidD_GetAttributes)(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes);
+typedef BOOLEAN(WINAPI* PHidD_GetString)(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength);
 typedef BOOLEAN(WINAPI* PHidD_GetFeature)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                           ULONG ReportBufferLength);
 typedef BOOLEAN(WINAPI* PHidD_SetFeature)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                           ULONG ReportBufferLength);
-typedef BOOLEAN(WINAPI* PHidD_GetNumInputBuffers)(HANDLE HidDeviceObject,
-                                                  PULONG NumberBuffers);
+typedef BOOLEAN(WINAPI* PHidD_GetNumInputBuffers)(HANDLE HidDeviceObject, PULONG NumberBuffers);
 typedef BOOLEAN(WINAPI* PHidD_SetNumInputBuffers)(HANDLE HidDeviceObject, ULONG NumberBuffers);
+// NOLINTEND(readability-identifier-naming)
 
 #endif

@@ -5,15 +5,9 @@
 const char* const HID_LIBRARY_NAME = "hid.DLL";
 
 const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT] = {
-    "HidD_GetHidGuid",
-    "HidD_GetAttributes",
-    "HidD_GetManufacturerString",
-    "HidD_GetProductString",
-    "HidD_GetSerialNumberString",
-    "HidD_GetFeature",
-    "HidD_SetFeature",
-    "HidD_GetNumInputBuffers",
-    "HidD_SetNumInputBuffers",
+    "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
+    "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
+    "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers",
 };
 
 HidEntryPoints hid_entry_points;

@@ -7,18 +7,16 @@ namespace {
 
 // Named keys: letters, digits and F1-F12, as USB HID keyboard usage IDs.
 const NamedCode KEY_ROWS[] = {
-    {"KEY_A", 0x04},   {"KEY_B", 0x05},   {"KEY_C", 0x06},   {"KEY_D", 0x07},
-    {"KEY_E", 0x08},   {"KEY_F", 0x09},   {"KEY_G", 0x0A},   {"KEY_H", 0x0B},
-    {"KEY_I", 0x0C},   {"KEY_J", 0x0D},   {"KEY_K", 0x0E},   {"KEY_L", 0x0F},
-    {"KEY_M", 0x10},   {"KEY_N", 0x11},   {"KEY_O", 0x12},   {"KEY_P", 0x13},
-    {"KEY_Q", 0x14},   {"KEY_R", 0x15},   {"KEY_S", 0x16},   {"KEY_T", 0x17},
-    {"KEY_U", 0x18},   {"KEY_V", 0x19},   {"KEY_W", 0x1A},   {"KEY_X", 0x1B},
-    {"KEY_Y", 0x1C},   {"KEY_Z", 0x1D},   {"KEY_1", 0x1E},   {"KEY_2", 0x1F},
-    {"KEY_3", 0x20},   {"KEY_4", 0x21},   {"KEY_5", 0x22},   {"KEY_6", 0x23},
-    {"KEY_7", 0x24},   {"KEY_8", 0x25},   {"KEY_9", 0x26},   {"KEY_0", 0x27},
-    {"KEY_F1", 0x3A},  {"KEY_F2", 0x3B},  {"KEY_F3", 0x3C},  {"KEY_F4", 0x3D},
-    {"KEY_F5", 0x3E},  {"KEY_F6", 0x3F},  {"KEY_F7", 0x40},  {"KEY_F8", 0x41},
-    {"KEY_F9", 0x42},  {"KEY_F10", 0x43}, {"KEY_F11", 0x44}, {"KEY_F12", 0x45},
+    {"KEY_A", 0x04},   {"KEY_B", 0x05},   {"KEY_C", 0x06},   {"KEY_D", 0x07},  {"KEY_E", 0x08},
+    {"KEY_F", 0x09},   {"KEY_G", 0x0A},   {"KEY_H", 0x0B},   {"KEY_I", 0x0C},  {"KEY_J", 0x0D},
+    {"KEY_K", 0x0E},   {"KEY_L", 0x0F},   {"KEY_M", 0x10},   {"KEY_N", 0x11},  {"KEY_O", 0x12},
+    {"KEY_P", 0x13},   {"KEY_Q", 0x14},   {"KEY_R", 0x15},   {"KEY_S", 0x16},  {"KEY_T", 0x17},
+    {"KEY_U", 0x18},   {"KEY_V", 0x19},   {"KEY_W", 0x1A},   {"KEY_X", 0x1B},  {"KEY_Y", 0x1C},
+    {"KEY_Z", 0x1D},   {"KEY_1", 0x1E},   {"KEY_2", 0x1F},   {"KEY_3", 0x20},  {"KEY_4", 0x21},
+    {"KEY_5", 0x22},   {"KEY_6", 0x23},   {"KEY_7", 0x24},   {"KEY_8", 0x25},  {"KEY_9", 0x26},
+    {"KEY_0", 0x27},   {"KEY_F1", 0x3A},  {"KEY_F2", 0x3B},  {"KEY_F3", 0x3C}, {"KEY_F4", 0x3D},
+    {"KEY_F5", 0x3E},  {"KEY_F6", 0x3F},  {"KEY_F7", 0x40},  {"KEY_F8", 0x41}, {"KEY_F9", 0x42},
+    {"KEY_F10", 0x43}, {"KEY_F11", 0x44}, {"KEY_F12", 0x45},
 };
 
 // Named modifiers: single bits of the boot-keyboard modifier byte. The GUI
@@ -81,7 +79,8 @@ DisplayText code_display_text(uint8_t code, const NameTable& table) {
     if (name != nullptr) {
         snprintf(display.text, sizeof display.text, "%s", name);
     } else {
-        snprintf(display.text, sizeof display.text, "(%d)", static_cast<int>(static_cast<int8_t>(code)));
+        snprintf(display.text, sizeof display.text, "(%d)",
+                 static_cast<int>(static_cast<int8_t>(code)));
     }
     return display;
 }

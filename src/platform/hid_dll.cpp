@@ -190,6 +190,9 @@ bool utf8_to_utf16le(const char* text, unsigned char* buffer, size_t buffer_leng
     return true;
 }
 
+// The Win32 functions keep the parameter names hidsdi.h gives them; the
+// project's naming rules do not apply to those.
+// NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 
 void WINAPI HidD_GetHidGuid(LPGUID HidGuid) {
@@ -250,3 +253,4 @@ BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffe
     return read_device_info(HidDeviceObject, &info) ? TRUE : FALSE;
 }
 }
+// NOLINTEND(readability-identifier-naming)

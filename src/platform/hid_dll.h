@@ -8,6 +8,9 @@
 // The HID device interface class, {4D1E55B2-F16F-11CF-88CB-001111000030}.
 extern const GUID HID_INTERFACE_GUID;
 
+// hid.dll's exports under their documented names and parameter names;
+// the project's naming rules do not apply to them.
+// NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 
 void WINAPI HidD_GetHidGuid(LPGUID HidGuid);
@@ -22,5 +25,6 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
 BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, PULONG NumberBuffers);
 BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers);
 }
+// NOLINTEND(readability-identifier-naming)
 
 #endif

@@ -102,6 +102,9 @@ void set_last_error_from_errno(int error_number) {
     SetLastError(ERROR_GEN_FAILURE);
 }
 
+// The Win32 functions keep the parameter names the Win32 documentation
+// gives them; the project's naming rules do not apply to those.
+// NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 
 DWORD WINAPI GetLastError(void) { return last_error; }
@@ -193,3 +196,4 @@ BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID lpMem) {
     return TRUE;
 }
 }
+// NOLINTEND(readability-identifier-naming)

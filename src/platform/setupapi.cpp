@@ -63,6 +63,9 @@ bool list_nodes(const char* sysfs_root, DeviceSet* set) {
     }
     size_t capacity = 0;
     bool listed = true;
+    // readdir on a stream of the caller's own is thread-safe; readdir_r is
+    // deprecated in glibc.
+    // cppcheck-suppress readdirCalled
     for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
         unsigned number = 0;
         if (!parse_node_name(entry->d_name, &number)) continue;
@@ -103,7 +106,7 @@ bool is_hid_interface_class(const GUID* guid) {
 // The checks that enumeration and the detail query share. The interface
 // record has to be the caller's own size; restricting either to a single
 // device (DeviceInfoData) is not supported.
-BOOL check_interface_request(DeviceSet* set, const SP_DEVICE_INTERFACE_DATA* interface_data,
+BOOL check_interface_request(const DeviceSet* set, const SP_DEVICE_INTERFACE_DATA* interface_data,
                              const SP_DEVINFO_DATA* device_info) {
     if (set == nullptr) return fail_with(ERROR_INVALID_HANDLE);
     if (interface_data == nullptr) return fail_with(ERROR_INVALID_PARAMETER);
@@ -132,6 +135,9 @@ HDEVINFO open_hidraw_device_set(const char* sysfs_root, const char* dev_root) {
     return set;
 }
 
+// The Win32 functions keep the parameter names setupapi.h gives them; the
+// project's naming rules do not apply to those.
+// NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND, DWORD Flags) {
@@ -204,3 +210,4 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     return TRUE;
 }
 }
+// NOLINTEND(readability-identifier-naming)

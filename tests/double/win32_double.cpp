@@ -13,8 +13,8 @@ namespace {
 FakeWin32 state;
 
 // The HID interface class GUID, {4D1E55B2-F16F-11CF-88CB-001111000030}.
-const GUID HID_CLASS_GUID = {0x4D1E55B2, 0xF16F, 0x11CF,
-                             {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+const GUID HID_CLASS_GUID = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 char module_token;
 char heap_token;
@@ -32,7 +32,7 @@ void* new_token() {
     return reinterpret_cast<void*>(0x10000 + state.next_token);
 }
 
-bool remove_live(std::vector<void*>& live, void* item) {
+bool remove_live(std::vector<void*>& live, const void* item) {
     for (size_t i = 0; i < live.size(); ++i) {
         if (live[i] == item) {
             live.erase(live.begin() + static_cast<ptrdiff_t>(i));
@@ -42,8 +42,8 @@ bool remove_live(std::vector<void*>& live, void* item) {
     return false;
 }
 
-bool is_live(const std::vector<void*>& live, void* item) {
-    for (void* each : live) {
+bool is_live(const std::vector<void*>& live, const void* item) {
+    for (const void* each : live) {
         if (each == item) return true;
     }
     return false;
@@ -199,6 +199,8 @@ std::u16string fake_wide_text(const char* text) {
     return wide;
 }
 
+// A HANDLE is an opaque token of the Win32 API; its type stays HANDLE.
+// cppcheck-suppress constParameter
 int fake_handle_interface(HANDLE handle) {
     for (const FakeHandle& live : state.live_handles) {
         if (live.handle == handle) return static_cast<int>(live.interface_index);
@@ -246,9 +248,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     return nullptr;
 }
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
-                          LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                          HANDLE template_file) {
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file) {
     state.open_access = access;
     state.open_share = share;
     state.open_disposition = disposition;
@@ -316,9 +317,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* class_guid, PCSTR enumerator, H
     return state.live_sets.back();
 }
 
-BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA info,
-                                        const GUID* class_guid, DWORD index,
-                                        PSP_DEVICE_INTERFACE_DATA data) {
+BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA info, const GUID* class_guid,
+                                        DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
     if (!is_live(state.live_sets, set)) note_misuse("enumeration of a set that is not live");
     if (static_cast<long>(index) > state.highest_enum_index) state.highest_enum_index = index;
     if (info != nullptr || !is_hid_guid(class_guid) || data == nullptr ||
@@ -345,8 +345,8 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const size_t needed = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) +
-                          fake->path.size() + 1;
+    const size_t needed =
+        offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + fake->path.size() + 1;
     if (required_size != nullptr) {
         *required_size = static_cast<DWORD>(fake->detail_size < 0 ? needed : fake->detail_size);
     }

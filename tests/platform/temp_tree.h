@@ -13,7 +13,7 @@
 inline std::string make_temp_dir() {
     std::error_code error;
     std::string pattern = (std::filesystem::temp_directory_path(error) / "trelkey-XXXXXX").string();
-    return mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
+    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
 // A file holding text, or a symbolic link to target, with any missing parent

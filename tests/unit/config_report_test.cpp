@@ -25,7 +25,8 @@ const BuildCase BUILD_CASES[] = {
     {{{0x0F, 0x02}, {0x15, 0x02}, {0x3E, 0x00}, {0x3F, 0x00}},
      {0x01, 0x02, 0x0F, 0x02, 0x15, 0x00, 0x3E, 0x00, 0x3F}},
     // An unassigned entry ends the list, whatever follows it.
-    {{{0x04, 0x00}, {0xFF, 0x01}, {0x05, 0x02}}, {0x01, 0x00, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+    {{{0x04, 0x00}, {0xFF, 0x01}, {0x05, 0x02}},
+     {0x01, 0x00, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
 };
 
 TEST(BuildConfigReport, ModifierThenKeyPerChannel) {
@@ -39,7 +40,8 @@ TEST(BuildConfigReport, ModifierThenKeyPerChannel) {
 }
 
 const std::string RULE(52, '-');
-const std::string HEAD = "Current Configuration \n" + RULE + "\n  Ch    Key            Modified Key\n" + RULE + "\n";
+const std::string HEAD =
+    "Current Configuration \n" + RULE + "\n  Ch    Key            Modified Key\n" + RULE + "\n";
 const std::string TAIL = RULE + "\n\n";
 
 struct ListingCase {
@@ -70,11 +72,15 @@ const ListingCase LISTING_CASES[] = {
 TEST(PrintConfigListing, ExactBytes) {
     for (const ListingCase& c : LISTING_CASES) {
         ConfigReport report;
-        for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i) report.bytes[i] = static_cast<uint8_t>(c.report[i]);
+        for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i)
+            report.bytes[i] = static_cast<uint8_t>(c.report[i]);
         testing::internal::CaptureStdout();
         print_config_listing(report);
         fflush(stdout);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), HEAD + c.rows + TAIL);
+        std::string expected = HEAD;
+        expected += c.rows;
+        expected += TAIL;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
     }
 }
 

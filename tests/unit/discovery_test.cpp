@@ -69,79 +69,145 @@ struct SearchCase {
 
 TEST(DeviceSearch, FollowsTheMatchingRules) {
     // The texts searched for, short to keep each case on a line or two.
-    const char* const M = DEVICE_MANUFACTURER;
-    const char* const P = DEVICE_PRODUCT;
+    const char* const m = DEVICE_MANUFACTURER;
+    const char* const p = DEVICE_PRODUCT;
     const SearchCase cases[] = {
-        {"empty bus", [] {}, -1, M, P},
-        {"lone device", [] { add_trigger_device(); }, 0, M, P},
-        {"first of two matches", [] { add_trigger_device(); add_trigger_device(); }, 0, M, P},
+        {"empty bus", [] {}, -1, m, p},
+        {"lone device", [] { add_trigger_device(); }, 0, m, p},
+        {"first of two matches",
+         [] {
+             add_trigger_device();
+             add_trigger_device();
+         },
+         0, m, p},
         {"other vendor ID",
-         [] { ++add_trigger_device().vendor_id; add_trigger_device(); }, 1, M, P},
-        {"other product ID", [] { add_other_devices(1); add_trigger_device(); }, 1, M, P},
+         [] {
+             ++add_trigger_device().vendor_id;
+             add_trigger_device();
+         },
+         1, m, p},
+        {"other product ID",
+         [] {
+             add_other_devices(1);
+             add_trigger_device();
+         },
+         1, m, p},
         {"other manufacturer",
-         [] { add_trigger_device().manufacturer = u"Other"; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().manufacturer = u"Other";
+             add_trigger_device();
+         },
+         1, m, p},
         {"other product text",
-         [] { add_trigger_device().product = u"Other"; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().product = u"Other";
+             add_trigger_device();
+         },
+         1, m, p},
         {"unreadable manufacturer",
-         [] { add_trigger_device().manufacturer_fails = true; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().manufacturer_fails = true;
+             add_trigger_device();
+         },
+         1, m, p},
         {"unreadable product",
-         [] { add_trigger_device().product_fails = true; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().product_fails = true;
+             add_trigger_device();
+         },
+         1, m, p},
         {"unit above U+00FF is not its low byte",
          [] {
              std::u16string text = fake_wide_text(DEVICE_MANUFACTURER);
              text.back() = static_cast<char16_t>(text.back() + 0x100);
              add_trigger_device().manufacturer = text;
          },
-         -1, M, P},
+         -1, m, p},
         {"units up to U+00FF are bytes, above are '?'",
-         [] { add_trigger_device().manufacturer = u"Caf\u00e9 \u0113\u00ff"; }, 0,
-         "Caf\xe9 ?\xff", P},
+         [] { add_trigger_device().manufacturer = u"Caf\u00e9 \u0113\u00ff"; }, 0, "Caf\xe9 ?\xff",
+         p},
         {"manufacturer filling the buffer unterminated",
          [] {
              add_trigger_device().manufacturer =
                  fake_wide_text(DEVICE_MANUFACTURER) + std::u16string(300, u'x');
              add_trigger_device();
          },
-         1, M, P},
+         1, m, p},
         {"attributes call fails with the right IDs",
-         [] { add_trigger_device().attributes_fail = true; add_trigger_device(); }, 1, M, P},
-        {"no texts: IDs alone decide",
-         [] { add_trigger_device().manufacturer_fails = true; }, 0, nullptr, nullptr},
-        {"no product text: IDs alone decide",
-         [] { add_trigger_device().manufacturer = u"Other"; }, 0, M, nullptr},
+         [] {
+             add_trigger_device().attributes_fail = true;
+             add_trigger_device();
+         },
+         1, m, p},
+        {"no texts: IDs alone decide", [] { add_trigger_device().manufacturer_fails = true; }, 0,
+         nullptr, nullptr},
+        {"no product text: IDs alone decide", [] { add_trigger_device().manufacturer = u"Other"; },
+         0, m, nullptr},
         {"no texts, other ID", [] { add_other_devices(1); }, -1, nullptr, nullptr},
         {"open fails",
-         [] { add_trigger_device().open_fails = true; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().open_fails = true;
+             add_trigger_device();
+         },
+         1, m, p},
         {"detail size 0",
-         [] { add_trigger_device().detail_size = 0; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().detail_size = 0;
+             add_trigger_device();
+         },
+         1, m, p},
         {"detail size below the record's layout",
-         [] { add_trigger_device().detail_size = 7; add_trigger_device(); }, 1, M, P},
-        {"shortest usable detail record", [] { add_trigger_device().path = "abc"; }, 0, M, P},
+         [] {
+             add_trigger_device().detail_size = 7;
+             add_trigger_device();
+         },
+         1, m, p},
+        {"shortest usable detail record", [] { add_trigger_device().path = "abc"; }, 0, m, p},
         {"detail fetch fails",
-         [] { add_trigger_device().detail_fails = true; add_trigger_device(); }, 1, M, P},
+         [] {
+             add_trigger_device().detail_fails = true;
+             add_trigger_device();
+         },
+         1, m, p},
         {"detail allocation fails",
          [] {
              fake_win32().heap_alloc_fails_at = 0;
              add_trigger_device();
              add_trigger_device();
          },
-         1, M, P},
+         1, m, p},
         {"enumeration fails before the device",
-         [] { add_trigger_device().enum_fails = true; add_trigger_device(); }, -1, M, P},
+         [] {
+             add_trigger_device().enum_fails = true;
+             add_trigger_device();
+         },
+         -1, m, p},
         {"device set unavailable",
-         [] { fake_win32().class_devs_fails = true; add_trigger_device(); }, -1, M, P},
-        {"device at the last index searched", [] { add_other_devices(254); add_trigger_device(); },
-         254, M, P},
+         [] {
+             fake_win32().class_devs_fails = true;
+             add_trigger_device();
+         },
+         -1, m, p},
+        {"device at the last index searched",
+         [] {
+             add_other_devices(254);
+             add_trigger_device();
+         },
+         254, m, p},
         {"device past the last index searched",
-         [] { add_other_devices(255); add_trigger_device(); }, -1, M, P},
+         [] {
+             add_other_devices(255);
+             add_trigger_device();
+         },
+         -1, m, p},
     };
     for (const SearchCase& c : cases) {
         SCOPED_TRACE(c.name);
         reset_fake_win32();
         c.arrange();
         ASSERT_TRUE(bind_hid_library());
-        HANDLE found = find_hid_device(DEVICE_VENDOR_ID, c.manufacturer, DEVICE_PRODUCT_ID,
-                                       c.product);
+        HANDLE found =
+            find_hid_device(DEVICE_VENDOR_ID, c.manufacturer, DEVICE_PRODUCT_ID, c.product);
         EXPECT_EQ(c.found_index, fake_handle_interface(found));
         if (found != INVALID_HANDLE_VALUE) CloseHandle(found);
         const FakeWin32& fake = fake_win32();
@@ -170,8 +236,8 @@ TEST(DeviceSearch, RunsOnlyWithTheSlotsItCalls) {
         {2, false, true},  {3, false, true},  {4, true, true},
     };
     for (const SlotCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "missing " << c.missing_export << " texts "
-                                        << c.texts_given);
+        SCOPED_TRACE(testing::Message()
+                     << "missing " << c.missing_export << " texts " << c.texts_given);
         reset_fake_win32();
         add_trigger_device();
         fake_win32().missing_export = c.missing_export;

@@ -94,18 +94,17 @@ struct DisplayCase {
 };
 
 const DisplayCase DISPLAY_CASES[] = {
-    {0x01, true, "CTRL_LEFT"},  {0x04, false, "KEY_A"},  {0x04, true, "ALT_LEFT"},
-    {0x45, false, "KEY_F12"},   {0x27, false, "KEY_0"},  {0x00, false, "(0)"},
-    {0x28, false, "(40)"},      {0x03, true, "(3)"},     {0x08, true, "(8)"},
-    {0x80, true, "(-128)"},     {0xC8, false, "(-56)"},  {0xFE, false, "(-2)"},
-    {0x7F, false, "(127)"},     {0xFF, false, "(-1)"},
+    {0x01, true, "CTRL_LEFT"}, {0x04, false, "KEY_A"}, {0x04, true, "ALT_LEFT"},
+    {0x45, false, "KEY_F12"},  {0x27, false, "KEY_0"}, {0x00, false, "(0)"},
+    {0x28, false, "(40)"},     {0x03, true, "(3)"},    {0x08, true, "(8)"},
+    {0x80, true, "(-128)"},    {0xC8, false, "(-56)"}, {0xFE, false, "(-2)"},
+    {0x7F, false, "(127)"},    {0xFF, false, "(-1)"},
 };
 
 TEST(CodeDisplayText, NamesOrSignedDecimal) {
     for (const DisplayCase& c : DISPLAY_CASES) {
         const NameTable& table = c.modifier_table ? modifier_name_table : key_name_table;
-        EXPECT_STREQ(code_display_text(c.code, table).text, c.expected)
-            << "code " << int(c.code);
+        EXPECT_STREQ(code_display_text(c.code, table).text, c.expected) << "code " << int(c.code);
     }
 }
 

@@ -33,6 +33,10 @@ typedef struct _SP_DEVICE_INTERFACE_DETAIL_DATA_A {
     CHAR DevicePath[ANYSIZE_ARRAY];
 } SP_DEVICE_INTERFACE_DETAIL_DATA_A, *PSP_DEVICE_INTERFACE_DETAIL_DATA_A;
 
+// Declared with the documented parameter names. The hidraw stand-in and the
+// test double each define these functions and name the parameters their
+// own way.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -51,5 +55,6 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
 #ifdef __cplusplus
 }
 #endif
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 #endif

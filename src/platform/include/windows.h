@@ -60,7 +60,14 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define TRUE 1
 #define FALSE 0
 
+// The value is Win32's, (HANDLE)(LONG_PTR)-1. The macro expands into every
+// comparison with it, so C++ code gets it through C++ casts: a C-style cast
+// there would be one in the project's own code.
+#ifdef __cplusplus
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
+#else
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#endif
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -84,6 +91,10 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define ERROR_NO_MORE_ITEMS 259u
 #define ERROR_INVALID_USER_BUFFER 1784u
 
+// Declared with the documented parameter names. The hidraw stand-in and the
+// test double each define these functions and name the parameters their
+// own way.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -95,9 +106,8 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE hTemplateFile);
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
 HANDLE WINAPI GetProcessHeap(void);
@@ -107,5 +117,6 @@ BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 #ifdef __cplusplus
 }
 #endif
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 #endif
