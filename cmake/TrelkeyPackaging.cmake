@@ -1,0 +1,111 @@
+# Installation and packages of the trelkey program.
+#   Linux:   bin/trelkey, the man page, the bash completion and a udev rule
+#            for the device's hidraw nodes; packaged as a .deb.
+#   Windows: trelkey.exe, carrying a version resource and an application
+#            manifest, and a text README; packaged as a .zip.
+# Included from the top-level CMakeLists.txt once the trelkey target exists.
+include(GNUInstallDirs)
+
+set(TRELKEY_PACKAGING_SOURCE_DIR "${PROJECT_SOURCE_DIR}/packaging")
+set(TRELKEY_PACKAGING_BINARY_DIR "${PROJECT_BINARY_DIR}/packaging")
+set(TRELKEY_PACKAGE_MAINTAINER "trelkey maintainers <maintainers@trelkey.invalid>"
+    CACHE STRING "Maintainer named in the trelkey package")
+
+# The device's USB IDs as four hex digits, for the udev rule and the user
+# documents (a cache value may be decimal or hexadecimal of any width).
+include("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/udev_rule.cmake")
+trelkey_udev_id(TRELKEY_VENDOR_ID_HEX "${TRELKEY_VENDOR_ID}")
+trelkey_udev_id(TRELKEY_PRODUCT_ID_HEX "${TRELKEY_PRODUCT_ID}")
+
+if(WIN32)
+  # Windows resources are compiled by windres (CMAKE_RC_COMPILER).
+  enable_language(RC)
+  # The version resource takes four numbers: major, minor, patch, build.
+  set(version_numbers ${PROJECT_VERSION_MAJOR} ${PROJECT_VERSION_MINOR}
+                      ${PROJECT_VERSION_PATCH} 0 0 0)
+  list(SUBLIST version_numbers 0 4 version_numbers)
+  list(JOIN version_numbers "," TRELKEY_RC_VERSION)
+  set(TRELKEY_MANIFEST_FILE "${TRELKEY_PACKAGING_SOURCE_DIR}/windows/trelkey.manifest")
+  set(resource_script "${TRELKEY_PACKAGING_BINARY_DIR}/trelkey.rc")
+  configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/windows/trelkey.rc.in" "${resource_script}" @ONLY)
+  target_sources(trelkey PRIVATE "${resource_script}")
+  set_source_files_properties("${resource_script}" TARGET_DIRECTORY trelkey
+    PROPERTIES OBJECT_DEPENDS "${TRELKEY_MANIFEST_FILE}")
+
+  # Windows users unpack the zip and find trelkey.exe beside a README that
+  # Notepad shows properly (CRLF line endings).
+  configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/windows/README.txt.in"
+                 "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS trelkey RUNTIME DESTINATION .)
+  install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt" DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win64")
+else()
+  install(TARGETS trelkey RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+
+  # The man page, gzipped as Debian installs man pages (-n: no name or time
+  # stamp inside, so the same page gives the same bytes).
+  set(man_page "${TRELKEY_PACKAGING_BINARY_DIR}/trelkey.1")
+  configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/trelkey.1.in" "${man_page}" @ONLY)
+  add_custom_command(OUTPUT "${man_page}.gz"
+    COMMAND gzip -9 -n -f -k "${man_page}"
+    DEPENDS "${man_page}"
+    COMMENT "Compressing the man page"
+    VERBATIM)
+  add_custom_target(trelkey_man_page ALL DEPENDS "${man_page}.gz")
+  install(FILES "${man_page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+
+  install(FILES "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/trelkey.bash-completion"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions"
+          RENAME trelkey)
+
+  # The udev rule for the device the program looks for. udev reads
+  # lib/udev/rules.d under /usr and /usr/local; lib is not the multiarch
+  # library directory here.
+  trelkey_udev_rule_text(udev_rule "${TRELKEY_VENDOR_ID}" "${TRELKEY_PRODUCT_ID}")
+  set(TRELKEY_UDEV_RULE_FILE "${TRELKEY_PACKAGING_BINARY_DIR}/70-trelkey.rules")
+  file(CONFIGURE OUTPUT "${TRELKEY_UDEV_RULE_FILE}" CONTENT "${udev_rule}")
+  install(FILES "${TRELKEY_UDEV_RULE_FILE}" DESTINATION lib/udev/rules.d)
+
+  # The package's scripts make udev apply the rule on install and removal.
+  set(maintainer_scripts "")
+  foreach(script_step IN ITEMS "postinst;configure;installed" "postrm;remove;removed")
+    list(GET script_step 0 TRELKEY_MAINTAINER_SCRIPT)
+    list(GET script_step 1 TRELKEY_MAINTAINER_ACTION)
+    list(GET script_step 2 TRELKEY_MAINTAINER_STEP)
+    set(script "${TRELKEY_PACKAGING_BINARY_DIR}/${TRELKEY_MAINTAINER_SCRIPT}")
+    configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/maintainer_script.in" "${script}"
+                   @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                   GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    list(APPEND maintainer_scripts "${script}")
+  endforeach()
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Depends computed by dpkg-shlibdeps from what the binary links (libc).
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${maintainer_scripts})
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+
+set(CPACK_PACKAGE_NAME trelkey)
+# Packages carry the program without its symbols and debug information.
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "trelkey")
+set(CPACK_PACKAGE_CONTACT "${TRELKEY_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure a USB trigger-to-keystroke device")
+# No quotes inside: CPack writes this into its configuration file unescaped.
+set(CPACK_PACKAGE_DESCRIPTION "trelkey reads and writes the configuration of a USB HID trigger-to-
+keystroke device: a one- or four-channel unit that types a keyboard key,
+optionally with modifier keys, when a trigger input fires. The package
+includes a udev rule that gives the user at the local seat access to the
+device.")
+include(CPack)
+
+if(TRELKEY_BUILD_TESTS)
+  add_subdirectory(tests/packaging)
+endif()

@@ -1,0 +1,63 @@
+# Shared by the packaging tests: counts checks and prints the closing line.
+#   source check.sh; expect NAME CONDITION...; finish
+passed=0
+failed=0
+
+# expect NAME COMMAND...: one check, passed when COMMAND succeeds; returns
+# COMMAND's success.
+expect() {
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name"
+        return 1
+    fi
+}
+
+# expect_equal NAME GOT EXPECTED
+expect_equal() {
+    if [ "$2" = "$3" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $1"
+        echo "  got:      $2"
+        echo "  expected: $3"
+    fi
+}
+
+# skip_without TOOL...: exits 77 (skipped) when a tool is missing.
+skip_without() {
+    local tool
+    for tool; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "skipped: $tool is not installed"
+            exit 77
+        fi
+    done
+}
+
+# use_work_dir: sets work to a new directory, removed when the test ends.
+use_work_dir() {
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+}
+
+# build_package GENERATOR CPACK_CONFIG: CPack builds the package from the
+# build tree into $work; the test fails at once when it cannot.
+build_package() {
+    if ! cpack --config "$2" -G "$1" -B "$work" >"$work/cpack.log" 2>&1; then
+        cat "$work/cpack.log"
+        echo "FAIL cpack"
+        exit 1
+    fi
+}
+
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" = 0 ]
+    exit
+}
