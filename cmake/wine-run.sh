@@ -6,6 +6,9 @@ set -u
 : "${TRELKEY_WINEPREFIX:?}"
 export WINEPREFIX=$TRELKEY_WINEPREFIX
 export WINEDEBUG=-all
+# No Mono or Gecko: the tests need neither, and their installers would stall
+# the first start on a machine without them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
