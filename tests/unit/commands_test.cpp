@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "double/win32_double.h"
 #include "hid/device_identity.h"
+#include "program_run.h"
 
 namespace {
 
@@ -112,15 +113,10 @@ TEST(Commands, RunEndToEnd) {
         std::vector<const char*> argv = {"trelkey"};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
 
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        const int status = run_trelkey(static_cast<int>(argv.size()), argv.data());
-        const std::string out = testing::internal::GetCapturedStdout();
-        const std::string err = testing::internal::GetCapturedStderr();
-
-        EXPECT_EQ(c.status, status);
-        EXPECT_EQ(c.out, out);
-        EXPECT_EQ(c.err, err);
+        const ProgramRun run = run_program(argv);
+        EXPECT_EQ(c.status, run.status);
+        EXPECT_EQ(c.out, run.out);
+        EXPECT_EQ(c.err, run.err);
         const FakeWin32& fake = fake_win32();
         if (!fake.interfaces.empty()) {
             EXPECT_EQ(c.requested, fake.interfaces[0].last_get_request);

@@ -10,6 +10,7 @@
 #include "double/win32_double.h"
 #include "hid/device_identity.h"
 #include "hid/discovery.h"
+#include "program_run.h"
 
 namespace {
 
@@ -150,15 +151,10 @@ TEST(FaultInjection, EveryFailurePointOfReadAndSet) {
             reset_fake_win32();
             c.arrange();
 
-            testing::internal::CaptureStdout();
-            testing::internal::CaptureStderr();
-            const int status = run_trelkey(static_cast<int>(run.argv.size()), run.argv.data());
-            const std::string out = testing::internal::GetCapturedStdout();
-            const std::string err = testing::internal::GetCapturedStderr();
-
-            EXPECT_EQ(expected.status, status);
-            EXPECT_EQ(expected.out, out);
-            EXPECT_EQ(expected.err, err);
+            const ProgramRun result = run_program(run.argv);
+            EXPECT_EQ(expected.status, result.status);
+            EXPECT_EQ(expected.out, result.out);
+            EXPECT_EQ(expected.err, result.err);
 
             const FakeWin32& fake = fake_win32();
             EXPECT_EQ(c.opens, fake.handles_opened);
