@@ -1,6 +1,6 @@
 #include "cli/command_line.h"
 #include "config/commands.h"
-#include "hid/hid_library.h"
+#include "hid/hid_device.h"
 
 int run_trelkey(int argc, const char* const* argv) {
     // A failed binding is not fatal here: the commands find the empty slots

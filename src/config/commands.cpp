@@ -1,29 +1,41 @@
 #include "config/commands.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "config/config_report.h"
-#include "hid/discovery.h"
-#include "hid/hid_library.h"
+#include "hid/hid_device.h"
 
 namespace {
 
 void print_error_line(const char* text) { fprintf(stderr, "%s\n", text); }
 
+// Opens the device, or reports on standard error why it could not. When a
+// matching device was there but could not be opened, a second line names it
+// and the reason, so that a permission problem is told from a missing device.
+DeviceHandle open_device_or_report() {
+    OpenFailure failure;
+    memset(&failure, 0, sizeof failure);
+    const DeviceHandle device = open_trigger_device(&failure);
+    if (device == NO_DEVICE) {
+        print_error_line("Device open error. ");
+        if (failure.error != 0) {
+            fprintf(stderr, "trelkey: %s: %s\n", failure.path, strerror(failure.error));
+        }
+    }
+    return device;
+}
+
 }  // namespace
 
 bool read_configuration() {
-    HANDLE device = open_trigger_device();
-    if (device == INVALID_HANDLE_VALUE) {
-        print_error_line("Device open error. ");
-        return false;
-    }
+    const DeviceHandle device = open_device_or_report();
+    if (device == NO_DEVICE) return false;
     // The whole buffer is defined before the request: report ID, then every
     // channel unassigned.
     ConfigReport report = empty_config_report();
-
-    const BOOLEAN fetched = hid_get_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
-    CloseHandle(device);
+    const bool fetched = hid_get_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
+    close_device(device);
     if (!fetched) {
         print_error_line("Device read error. ");
         return false;
@@ -33,14 +45,11 @@ bool read_configuration() {
 }
 
 bool set_configuration(const ChannelAssignment* assignments) {
-    ConfigReport report = build_config_report(assignments);
-    HANDLE device = open_trigger_device();
-    if (device == INVALID_HANDLE_VALUE) {
-        print_error_line("Device open error. ");
-        return false;
-    }
-    const BOOLEAN sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
-    CloseHandle(device);
+    const ConfigReport report = build_config_report(assignments);
+    const DeviceHandle device = open_device_or_report();
+    if (device == NO_DEVICE) return false;
+    const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
+    close_device(device);
     if (!sent) {
         print_error_line("Device write error. ");
         return false;

@@ -6,7 +6,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "hid/hid_api.h"
+#include "hid/windows/hid_dll.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "hid/discovery.h"
+#include "hid/windows/discovery.h"
+#include "hid/hid_device.h"
+#include "hid/identity.h"
 
 #include <gtest/gtest.h>
 #include <setupapi.h>
@@ -6,7 +8,7 @@
 
 #include "double/win32_double.h"
 #include "hid/device_identity.h"
-#include "hid/hid_library.h"
+#include "hid/windows/hid_library.h"
 
 namespace {
 
@@ -224,7 +226,7 @@ TEST(DeviceSearch, PassesTheDocumentedArguments) {
     reset_fake_win32();
     add_trigger_device();
     ASSERT_TRUE(bind_hid_library());
-    HANDLE found = open_trigger_device();
+    HANDLE found = reinterpret_cast<HANDLE>(open_trigger_device(nullptr));
     ASSERT_EQ(0, fake_handle_interface(found));
     CloseHandle(found);
     const FakeWin32& fake = fake_win32();
@@ -244,7 +246,7 @@ TEST(Win32Double, CatchesADoubleClose) {
     reset_fake_win32();
     add_trigger_device();
     ASSERT_TRUE(bind_hid_library());
-    HANDLE found = open_trigger_device();
+    HANDLE found = reinterpret_cast<HANDLE>(open_trigger_device(nullptr));
     EXPECT_NE("", fake_win32_problems());
     EXPECT_TRUE(CloseHandle(found));
     EXPECT_EQ("", fake_win32_problems());
@@ -273,7 +275,7 @@ TEST(NarrowWideString, KeepsUnitsBelow0x100AndMarksTheRest) {
     };
     for (const NarrowCase& c : cases) {
         SCOPED_TRACE(c.narrow);
-        unsigned char buffer[STRING_BUFFER_SIZE];
+        unsigned char buffer[DEVICE_TEXT_SIZE];
         memset(buffer, 0xAA, sizeof buffer);
         store_wide(c.wide, std::char_traits<char16_t>::length(c.wide) + 1, buffer);
         narrow_wide_string(buffer);
@@ -282,15 +284,15 @@ TEST(NarrowWideString, KeepsUnitsBelow0x100AndMarksTheRest) {
 }
 
 TEST(NarrowWideString, StopsAtTheBufferEndWithoutATerminator) {
-    unsigned char buffer[STRING_BUFFER_SIZE + 16];
+    unsigned char buffer[DEVICE_TEXT_SIZE + 16];
     memset(buffer, 0x5A, sizeof buffer);
-    std::u16string full(STRING_BUFFER_SIZE / 2, u'k');
+    std::u16string full(DEVICE_TEXT_SIZE / 2, u'k');
     full.back() = u'\u0113';
     store_wide(full.c_str(), full.size(), buffer);
     narrow_wide_string(buffer);
     const std::string expected = std::string(full.size() - 1, 'k') + "?";
     EXPECT_EQ(expected, reinterpret_cast<const char*>(buffer));
-    for (size_t i = STRING_BUFFER_SIZE; i < sizeof buffer; ++i) EXPECT_EQ(0x5A, buffer[i]) << i;
+    for (size_t i = DEVICE_TEXT_SIZE; i < sizeof buffer; ++i) EXPECT_EQ(0x5A, buffer[i]) << i;
 }
 
 }  // namespace

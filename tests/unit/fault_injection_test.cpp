@@ -9,7 +9,8 @@
 #include "cli/command_line.h"
 #include "double/win32_double.h"
 #include "hid/device_identity.h"
-#include "hid/discovery.h"
+#include "hid/windows/discovery.h"
+#include "hid/identity.h"
 #include "program_run.h"
 
 namespace {
@@ -119,7 +120,7 @@ const FaultCase FAULT_CASES[] = {
     {"manufacturer fills the buffer unterminated",
      [] {
          std::u16string text = fake_wide_text(DEVICE_MANUFACTURER);
-         text.resize(STRING_BUFFER_SIZE / 2, u'x');
+         text.resize(DEVICE_TEXT_SIZE / 2, u'x');
          add_trigger_device().manufacturer = text;
      },
      NOT_OPENED, NOT_OPENED, 1, 1, 1},

@@ -1,9 +1,8 @@
-// Run-time binding of the HID class library (hid.dll) and the two
-// feature-report operations made through it.
-#ifndef TRELKEY_HID_HID_LIBRARY_H
-#define TRELKEY_HID_HID_LIBRARY_H
+// Run-time binding of the HID class library (hid.dll).
+#ifndef TRELKEY_HID_WINDOWS_HID_LIBRARY_H
+#define TRELKEY_HID_WINDOWS_HID_LIBRARY_H
 
-#include "hid/hid_api.h"
+#include "hid/windows/hid_dll.h"
 
 // The nine hid.dll entry points, in lookup order. A slot stays null until
 // bound; binding stops at the first name the library does not export.
@@ -28,14 +27,10 @@ extern const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT];
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
 
-// Loads hid.dll from the system directory and fills the slots in order.
-// True when all nine were found. Every slot is emptied first, so a failed
-// binding never leaves slots from an earlier one.
-bool bind_hid_library();
-
-// Feature-report exchange through slots 6 and 7. Nonzero is success; an
+// bind_hid_library() (hid/hid_device.h) loads hid.dll from the system
+// directory and fills the slots in order. True when all nine were found.
+// Every slot is emptied first, so a failed binding never leaves slots from an
+// earlier one. hid_get_feature() and hid_set_feature() call slots 6 and 7; an
 // empty slot counts as a refused request.
-BOOLEAN hid_get_feature(HANDLE handle, void* buffer, ULONG length);
-BOOLEAN hid_set_feature(HANDLE handle, void* buffer, ULONG length);
 
 #endif

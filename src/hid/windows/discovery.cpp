@@ -1,10 +1,11 @@
-#include "hid/discovery.h"
+#include "hid/windows/discovery.h"
 
 #include <setupapi.h>
 #include <string.h>
 
-#include "hid/device_identity.h"
-#include "hid/hid_library.h"
+#include "hid/hid_device.h"
+#include "hid/identity.h"
+#include "hid/windows/hid_library.h"
 
 namespace {
 
@@ -17,29 +18,25 @@ bool search_slots_bound(bool compare_strings) {
            (slots.get_manufacturer_string != nullptr && slots.get_product_string != nullptr);
 }
 
-// Fetches a device string with the given slot, narrows it and compares it
-// with the expected text byte for byte.
-bool device_string_equals(PHidD_GetString get_string, HANDLE device, const char* expected) {
-    unsigned char buffer[STRING_BUFFER_SIZE];
-    if (!get_string(device, buffer, STRING_BUFFER_SIZE)) return false;
-    narrow_wide_string(buffer);
-    return strcmp(reinterpret_cast<const char*>(buffer), expected) == 0;
+// Fetches one of an open interface's strings and narrows it in place.
+bool read_device_text(void* device, DeviceText which, unsigned char* text) {
+    const PHidD_GetString get_string = which == DEVICE_TEXT_MANUFACTURER
+                                           ? hid_entry_points.get_manufacturer_string
+                                           : hid_entry_points.get_product_string;
+    if (!get_string(static_cast<HANDLE>(device), text, DEVICE_TEXT_SIZE)) return false;
+    narrow_wide_string(text);
+    return true;
 }
 
-// Whether an opened interface is the wanted device. The checks run in the
-// order vendor ID, product ID, manufacturer, product and stop at the first
-// that fails.
-bool device_matches(HANDLE device, USHORT vendor_id, const char* manufacturer, USHORT product_id,
-                    const char* product) {
+// Whether an opened interface is the wanted device.
+bool interface_matches(HANDLE device, const DeviceIdentity& wanted) {
     HIDD_ATTRIBUTES attributes;
     memset(&attributes, 0, sizeof attributes);
     attributes.Size = sizeof attributes;
     // IDs left by a failed call are not trusted.
     if (!hid_entry_points.get_attributes(device, &attributes)) return false;
-    if (attributes.VendorID != vendor_id || attributes.ProductID != product_id) return false;
-    if (manufacturer == nullptr || product == nullptr) return true;
-    return device_string_equals(hid_entry_points.get_manufacturer_string, device, manufacturer) &&
-           device_string_equals(hid_entry_points.get_product_string, device, product);
+    return device_matches(wanted, attributes.VendorID, attributes.ProductID, read_device_text,
+                          device);
 }
 
 // Allocates the interface's detail record and opens its device path.
@@ -73,6 +70,7 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
 
 HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT product_id,
                        const char* product) {
+    const DeviceIdentity wanted = {vendor_id, product_id, manufacturer, product};
     if (!search_slots_bound(manufacturer != nullptr && product != nullptr)) {
         return INVALID_HANDLE_VALUE;
     }
@@ -92,7 +90,7 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
         }
         HANDLE device = open_interface(device_set, &interface_data);
         if (device == INVALID_HANDLE_VALUE) continue;
-        if (device_matches(device, vendor_id, manufacturer, product_id, product)) {
+        if (interface_matches(device, wanted)) {
             match = device;
         } else {
             CloseHandle(device);
@@ -102,20 +100,12 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
     return match;
 }
 
-HANDLE open_trigger_device() {
-    return find_hid_device(DEVICE_VENDOR_ID, DEVICE_MANUFACTURER, DEVICE_PRODUCT_ID,
-                           DEVICE_PRODUCT);
+// Windows gives no reason worth showing for an interface it would not open,
+// so failure is left as it is.
+DeviceHandle open_trigger_device(OpenFailure* /*failure*/) {
+    const DeviceIdentity wanted = trigger_device_identity();
+    return reinterpret_cast<DeviceHandle>(find_hid_device(
+        wanted.vendor_id, wanted.manufacturer, wanted.product_id, wanted.product));
 }
 
-void narrow_wide_string(unsigned char* buffer) {
-    const unsigned unit_count = STRING_BUFFER_SIZE / 2;
-    unsigned i = 0;
-    for (; i < unit_count; ++i) {
-        const unsigned unit = buffer[2 * i] | (buffer[2 * i + 1] << 8);
-        if (unit == 0) break;
-        // Byte i lies at or before the unit just read, so nothing unread is
-        // overwritten.
-        buffer[i] = unit < 0x100 ? static_cast<unsigned char>(unit) : '?';
-    }
-    buffer[i] = '\0';
-}
+void close_device(DeviceHandle device) { CloseHandle(reinterpret_cast<HANDLE>(device)); }

@@ -1,8 +1,8 @@
 // The hid.dll functions trelkey calls, declared as the Win32 documentation
 // gives them (hidsdi.h), so that no driver-kit header is needed. hid.dll is
 // loaded at run time, so only the function types are declared here.
-#ifndef TRELKEY_HID_HID_API_H
-#define TRELKEY_HID_HID_API_H
+#ifndef TRELKEY_HID_WINDOWS_HID_DLL_H
+#define TRELKEY_HID_WINDOWS_HID_DLL_H
 
 #include <windows.h>
 

@@ -1,6 +1,8 @@
-#include "hid/hid_library.h"
+#include "hid/windows/hid_library.h"
 
 #include <string.h>
+
+#include "hid/hid_device.h"
 
 const char* const HID_LIBRARY_NAME = "hid.DLL";
 
@@ -59,12 +61,16 @@ bool bind_hid_library() {
     return true;
 }
 
-BOOLEAN hid_get_feature(HANDLE handle, void* buffer, ULONG length) {
-    if (hid_entry_points.get_feature == nullptr) return FALSE;
-    return hid_entry_points.get_feature(handle, buffer, length);
+bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
+    if (hid_entry_points.get_feature == nullptr) return false;
+    return hid_entry_points.get_feature(reinterpret_cast<HANDLE>(device), report,
+                                        static_cast<ULONG>(length)) != FALSE;
 }
 
-BOOLEAN hid_set_feature(HANDLE handle, void* buffer, ULONG length) {
-    if (hid_entry_points.set_feature == nullptr) return FALSE;
-    return hid_entry_points.set_feature(handle, buffer, length);
+bool hid_set_feature(DeviceHandle device, const uint8_t* report, size_t length) {
+    if (hid_entry_points.set_feature == nullptr) return false;
+    // hid.dll declares the buffer writable but only reads a report it sends.
+    return hid_entry_points.set_feature(reinterpret_cast<HANDLE>(device),
+                                        const_cast<uint8_t*>(report),
+                                        static_cast<ULONG>(length)) != FALSE;
 }

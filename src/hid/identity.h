@@ -1,0 +1,54 @@
+// The identity by which the trigger device is recognised, and the rule by
+// which every platform compares a device with it.
+#ifndef TRELKEY_HID_IDENTITY_H
+#define TRELKEY_HID_IDENTITY_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+struct DeviceIdentity {
+    uint16_t vendor_id;
+    uint16_t product_id;
+    const char* manufacturer;  // 8-bit text; with product null, only the IDs count
+    const char* product;
+};
+
+// The identity compiled into the program.
+DeviceIdentity trigger_device_identity();
+
+// Size in bytes of the buffer that receives a device's UTF-16 string on
+// Windows, and of every buffer holding a device text narrowed to 8 bits.
+constexpr size_t DEVICE_TEXT_SIZE = 512;
+
+// Most UTF-16 units a narrowed text keeps: those that fill the buffer.
+constexpr size_t MAX_TEXT_UNITS = DEVICE_TEXT_SIZE / 2;
+
+enum DeviceText {
+    DEVICE_TEXT_MANUFACTURER,
+    DEVICE_TEXT_PRODUCT,
+};
+
+// Reads one of a device's texts, narrowed to 8 bits, into a buffer of
+// DEVICE_TEXT_SIZE bytes. False when the device cannot supply it.
+typedef bool (*DeviceTextReader)(void* device, DeviceText which, unsigned char* text);
+
+// Whether a device is the wanted one. The checks run in the order vendor ID,
+// product ID, manufacturer, product, and stop at the first that fails; a
+// text is read only when everything before it matched. Texts are compared
+// byte for byte, case counting.
+bool device_matches(const DeviceIdentity& wanted, uint16_t vendor_id, uint16_t product_id,
+                    DeviceTextReader read_text, void* device);
+
+// Converts the NUL-terminated UTF-16LE string at the start of a
+// DEVICE_TEXT_SIZE-byte buffer, in place, to a NUL-terminated 8-bit string:
+// a unit below 0x100 becomes the byte of its value, any other unit "?". The
+// walk stops at the end of the buffer when there is no terminator.
+void narrow_wide_string(unsigned char* buffer);
+
+// The same narrowing for a NUL-terminated UTF-8 text, written to a
+// DEVICE_TEXT_SIZE-byte buffer: a character above U+00FF becomes one "?" per
+// UTF-16 unit, so one outside the Basic Multilingual Plane becomes "??".
+// Each byte that does not belong to a well-formed sequence becomes "?".
+void narrow_utf8_string(const char* utf8, unsigned char* text);
+
+#endif

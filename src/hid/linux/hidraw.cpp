@@ -1,0 +1,193 @@
+// The trigger device on Linux: a hidraw node, chosen from what sysfs tells
+// about it before anything is opened, and opened only when it matches.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <linux/input.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "hid/hid_device.h"
+#include "hid/identity.h"
+#include "hid/linux/report_descriptor.h"
+
+namespace {
+
+const char* const HIDRAW_CLASS_DIR = "/sys/class/hidraw";
+constexpr char NODE_PREFIX[] = "hidraw";
+
+// Nodes examined, the lowest-numbered first; the Windows search stops at
+// 255 interfaces.
+constexpr size_t MAX_NODES = 255;
+// Node numbers are minor numbers, which have 20 bits.
+constexpr unsigned long MAX_NODE_NUMBER = (1ul << 20) - 1;
+
+// Room for a USB string attribute: 126 UTF-16 units of up to 3 UTF-8 bytes,
+// and for the uevent of a HID device.
+constexpr size_t ATTRIBUTE_SIZE = 1024;
+
+// The number in a name hidraw<digits>; false for any other name.
+bool parse_node_name(const char* name, unsigned* number) {
+    const size_t prefix_length = sizeof NODE_PREFIX - 1;
+    if (strncmp(name, NODE_PREFIX, prefix_length) != 0 || name[prefix_length] == '\0') {
+        return false;
+    }
+    unsigned long value = 0;
+    for (const char* digit = name + prefix_length; *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9') return false;
+        value = value * 10 + static_cast<unsigned long>(*digit - '0');
+        if (value > MAX_NODE_NUMBER) return false;
+    }
+    *number = static_cast<unsigned>(value);
+    return true;
+}
+
+// The numbers of the hidraw nodes, ascending (hidraw2 before hidraw10); the
+// lowest MAX_NODES of them when there are more.
+size_t list_nodes(unsigned nodes[MAX_NODES]) {
+    DIR* directory = opendir(HIDRAW_CLASS_DIR);
+    if (directory == nullptr) return 0;
+    size_t count = 0;
+    // readdir on a stream of the program's own is thread-safe; readdir_r is
+    // deprecated in glibc.
+    // cppcheck-suppress readdirCalled
+    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+        unsigned number = 0;
+        if (!parse_node_name(entry->d_name, &number)) continue;
+        size_t at = count;
+        while (at > 0 && nodes[at - 1] > number) --at;
+        if (at == MAX_NODES) continue;
+        if (count < MAX_NODES) ++count;
+        memmove(nodes + at + 1, nodes + at, (count - 1 - at) * sizeof *nodes);
+        nodes[at] = number;
+    }
+    closedir(directory);
+    return count;
+}
+
+// Reads a sysfs attribute of a node's devices: "device/x" is the node's HID
+// device, "device/../../x" the USB device whose interface that HID device is
+// (the kernel's fixed structure). At most size - 1 bytes are read and a NUL
+// is put after them. The number of bytes read, or -1.
+ssize_t read_node_attribute(unsigned node, const char* name, char* buffer, size_t size) {
+    char path[128];
+    snprintf(path, sizeof path, "%s/hidraw%u/%s", HIDRAW_CLASS_DIR, node, name);
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    size_t length = 0;
+    ssize_t count = 0;
+    while (length + 1 < size && (count = read(fd, buffer + length, size - 1 - length)) > 0) {
+        length += static_cast<size_t>(count);
+    }
+    close(fd);
+    if (count < 0) return -1;
+    buffer[length] = '\0';
+    return static_cast<ssize_t>(length);
+}
+
+// A one-line text attribute without its newline.
+bool read_node_text(unsigned node, const char* name, char* text, size_t size) {
+    const ssize_t length = read_node_attribute(node, name, text, size);
+    if (length < 0) return false;
+    if (length > 0 && text[length - 1] == '\n') text[length - 1] = '\0';
+    return true;
+}
+
+// Whether the node's HID device is on the USB bus, by the bus number that
+// starts HID_ID=<bus>:<vendor>:<product> in its uevent. A Bluetooth device
+// behind a USB adapter, or a uhid device, is not.
+bool on_usb_bus(unsigned node) {
+    char uevent[ATTRIBUTE_SIZE];
+    if (!read_node_text(node, "device/uevent", uevent, sizeof uevent)) return false;
+    const char* line = uevent;
+    while (strncmp(line, "HID_ID=", 7) != 0) {
+        line = strchr(line, '\n');
+        if (line == nullptr) return false;
+        ++line;
+    }
+    char* end = nullptr;
+    const unsigned long bus = strtoul(line + 7, &end, 16);
+    return *end == ':' && bus == BUS_USB;
+}
+
+// A USB ID attribute, four hex digits.
+bool read_usb_id(unsigned node, const char* name, uint16_t* id) {
+    char path[32];
+    char text[16];
+    snprintf(path, sizeof path, "device/../../%s", name);
+    if (!read_node_text(node, path, text, sizeof text) || text[0] == '\0') return false;
+    char* end = nullptr;
+    const unsigned long value = strtoul(text, &end, 16);
+    if (*end != '\0' || value > 0xFFFF) return false;
+    *id = static_cast<uint16_t>(value);
+    return true;
+}
+
+bool read_usb_text(void* node, DeviceText which, unsigned char* text) {
+    const char* name = which == DEVICE_TEXT_MANUFACTURER ? "device/../../manufacturer"
+                                                          : "device/../../product";
+    char utf8[ATTRIBUTE_SIZE];
+    if (!read_node_text(*static_cast<unsigned*>(node), name, utf8, sizeof utf8)) return false;
+    narrow_utf8_string(utf8, text);
+    return true;
+}
+
+// Whether the node belongs to the wanted device, from sysfs alone.
+bool node_matches(unsigned node, const DeviceIdentity& wanted) {
+    uint16_t vendor_id = 0;
+    uint16_t product_id = 0;
+    if (!on_usb_bus(node) || !read_usb_id(node, "idVendor", &vendor_id) ||
+        !read_usb_id(node, "idProduct", &product_id) ||
+        !device_matches(wanted, vendor_id, product_id, read_usb_text, &node)) {
+        return false;
+    }
+    char descriptor[HID_MAX_DESCRIPTOR_SIZE + 1];
+    const ssize_t size =
+        read_node_attribute(node, "device/report_descriptor", descriptor, sizeof descriptor);
+    return size >= 0 && !descriptor_only_keyboards_and_mice(
+                            reinterpret_cast<const uint8_t*>(descriptor), static_cast<size_t>(size));
+}
+
+// A feature request of one whole report; the ioctl gives the bytes moved.
+bool exchange_feature(DeviceHandle device, unsigned long request, const uint8_t* report,
+                      size_t length) {
+    if (length == 0 || length > _IOC_SIZEMASK) return false;
+    return ioctl(static_cast<int>(device), request, report) == static_cast<int>(length);
+}
+
+}  // namespace
+
+// hidraw is reached through the kernel directly; there is nothing to bind.
+bool bind_hid_library() { return true; }
+
+DeviceHandle open_trigger_device(OpenFailure* failure) {
+    const DeviceIdentity wanted = trigger_device_identity();
+    unsigned nodes[MAX_NODES];
+    const size_t count = list_nodes(nodes);
+    for (size_t i = 0; i < count; ++i) {
+        if (!node_matches(nodes[i], wanted)) continue;
+        char path[32];
+        snprintf(path, sizeof path, "/dev/hidraw%u", nodes[i]);
+        const int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0) return fd;
+        if (failure != nullptr && failure->error == 0) {
+            snprintf(failure->path, sizeof failure->path, "%s", path);
+            failure->error = errno;
+        }
+    }
+    return NO_DEVICE;
+}
+
+bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
+    return exchange_feature(device, HIDIOCGFEATURE(length), report, length);
+}
+
+bool hid_set_feature(DeviceHandle device, const uint8_t* report, size_t length) {
+    return exchange_feature(device, HIDIOCSFEATURE(length), report, length);
+}
+
+void close_device(DeviceHandle device) { close(static_cast<int>(device)); }
