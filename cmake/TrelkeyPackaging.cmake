@@ -11,11 +11,11 @@ set(TRELKEY_PACKAGING_BINARY_DIR "${PROJECT_BINARY_DIR}/packaging")
 set(TRELKEY_PACKAGE_MAINTAINER "trelkey maintainers <maintainers@trelkey.invalid>"
     CACHE STRING "Maintainer named in the trelkey package")
 
-# The device's USB IDs as four hex digits, for the udev rule and the user
-# documents (a cache value may be decimal or hexadecimal of any width).
+# The user documents and the udev rule take the identity settings as the
+# top-level CMakeLists.txt converted them: TRELKEY_VENDOR_ID_HEX and
+# TRELKEY_PRODUCT_ID_HEX (four hex digits), TRELKEY_MANUFACTURER_ROFF and
+# TRELKEY_PRODUCT_ROFF (for the man page).
 include("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/udev_rule.cmake")
-trelkey_udev_id(TRELKEY_VENDOR_ID_HEX "${TRELKEY_VENDOR_ID}")
-trelkey_udev_id(TRELKEY_PRODUCT_ID_HEX "${TRELKEY_PRODUCT_ID}")
 
 if(WIN32)
   # Windows resources are compiled by windres (CMAKE_RC_COMPILER).
@@ -63,7 +63,7 @@ else()
   # The udev rule for the device the program looks for. udev reads
   # lib/udev/rules.d under /usr and /usr/local; lib is not the multiarch
   # library directory here.
-  trelkey_udev_rule_text(udev_rule "${TRELKEY_VENDOR_ID}" "${TRELKEY_PRODUCT_ID}")
+  trelkey_udev_rule_text(udev_rule "${TRELKEY_VENDOR_ID_HEX}" "${TRELKEY_PRODUCT_ID_HEX}")
   set(TRELKEY_UDEV_RULE_FILE "${TRELKEY_PACKAGING_BINARY_DIR}/70-trelkey.rules")
   file(CONFIGURE OUTPUT "${TRELKEY_UDEV_RULE_FILE}" CONTENT "${udev_rule}")
   install(FILES "${TRELKEY_UDEV_RULE_FILE}" DESTINATION lib/udev/rules.d)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks the generated man page: groff (and man-db, when installed) format it
 # without a single warning, it has the sections a user looks for, it names
-# the version, and its key and modifier lists match the program's.
-#   man_page_test.sh PAGE VERSION KEY_NAMES_SOURCE PROGRAM
+# the version and the identity texts as configured, and its key and modifier
+# lists match the program's.
+#   man_page_test.sh PAGE VERSION KEY_NAMES_SOURCE PROGRAM MANUFACTURER PRODUCT
 set -u
-page=$1 version=$2 key_source=$3 program=$4
+page=$1 version=$2 key_source=$3 program=$4 manufacturer=$5 product=$6
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/check.sh"
 skip_without groff
@@ -47,6 +48,8 @@ done
 for message in "Device open error." "Device read error." "Device write error."; do
     expect "message $message" grep -qF "\"$message\"" <<<"$(tr -s ' \n' ' ' <<<"$text")"
 done
+expect "identity texts" grep -qF "manufacturer \"$manufacturer\", product \"$product\")" \
+    <<<"$(tr -s ' \n' ' ' <<<"$text")"
 expect "udev rule in FILES" has_line "/usr/lib/udev/rules.d/70-trelkey.rules"
 expect "0xNN form" has_line "exactly \"0x\" \(lower-case x\) followed by two"
 finish
