@@ -105,7 +105,3 @@ optionally with modifier keys, when a trigger input fires. The package
 includes a udev rule that gives the user at the local seat access to the
 device.")
 include(CPack)
-
-if(TRELKEY_BUILD_TESTS)
-  add_subdirectory(tests/packaging)
-endif()

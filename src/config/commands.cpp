@@ -45,7 +45,7 @@ bool read_configuration() {
 }
 
 bool set_configuration(const ChannelAssignment* assignments) {
-    const ConfigReport report = build_config_report(assignments);
+    ConfigReport report = build_config_report(assignments);
     const DeviceHandle device = open_device_or_report();
     if (device == NO_DEVICE) return false;
     const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH);

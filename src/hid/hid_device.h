@@ -32,9 +32,10 @@ bool bind_hid_library();
 DeviceHandle open_trigger_device(OpenFailure* failure);
 
 // Fetch or send the feature report whose ID is in report[0]. True only when
-// the device took or gave the whole report.
+// the device took or gave the whole report. The platforms' calls take the
+// buffer of a report they send as writable, so it is passed as such.
 bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length);
-bool hid_set_feature(DeviceHandle device, const uint8_t* report, size_t length);
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length);
 
 void close_device(DeviceHandle device);
 

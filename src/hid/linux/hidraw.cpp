@@ -128,8 +128,8 @@ bool read_usb_id(unsigned node, const char* name, uint16_t* id) {
 }
 
 bool read_usb_text(void* node, DeviceText which, unsigned char* text) {
-    const char* name = which == DEVICE_TEXT_MANUFACTURER ? "device/../../manufacturer"
-                                                          : "device/../../product";
+    const char* name =
+        which == DEVICE_TEXT_MANUFACTURER ? "device/../../manufacturer" : "device/../../product";
     char utf8[ATTRIBUTE_SIZE];
     if (!read_node_text(*static_cast<unsigned*>(node), name, utf8, sizeof utf8)) return false;
     narrow_utf8_string(utf8, text);
@@ -148,13 +148,13 @@ bool node_matches(unsigned node, const DeviceIdentity& wanted) {
     char descriptor[HID_MAX_DESCRIPTOR_SIZE + 1];
     const ssize_t size =
         read_node_attribute(node, "device/report_descriptor", descriptor, sizeof descriptor);
-    return size >= 0 && !descriptor_only_keyboards_and_mice(
-                            reinterpret_cast<const uint8_t*>(descriptor), static_cast<size_t>(size));
+    return size >= 0 &&
+           !descriptor_only_keyboards_and_mice(reinterpret_cast<const uint8_t*>(descriptor),
+                                               static_cast<size_t>(size));
 }
 
 // A feature request of one whole report; the ioctl gives the bytes moved.
-bool exchange_feature(DeviceHandle device, unsigned long request, const uint8_t* report,
-                      size_t length) {
+bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* report, size_t length) {
     if (length == 0 || length > _IOC_SIZEMASK) return false;
     return ioctl(static_cast<int>(device), request, report) == static_cast<int>(length);
 }
@@ -186,7 +186,7 @@ bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
     return exchange_feature(device, HIDIOCGFEATURE(length), report, length);
 }
 
-bool hid_set_feature(DeviceHandle device, const uint8_t* report, size_t length) {
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length) {
     return exchange_feature(device, HIDIOCSFEATURE(length), report, length);
 }
 

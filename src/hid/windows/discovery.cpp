@@ -7,6 +7,13 @@
 #include "hid/identity.h"
 #include "hid/windows/hid_library.h"
 
+// The search states these records' sizes to SetupAPI, which refuses any but
+// its own: they differ between 64-bit and 32-bit Windows.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (sizeof(void*) == 8 ? 32 : 28),
+              "SP_DEVICE_INTERFACE_DATA has the size Windows expects");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 8 ? 8 : 5),
+              "SP_DEVICE_INTERFACE_DETAIL_DATA_A's fixed part has the size Windows expects");
+
 namespace {
 
 // Whether the slots a search calls are bound. The string slots are needed
@@ -104,8 +111,8 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
 // so failure is left as it is.
 DeviceHandle open_trigger_device(OpenFailure* /*failure*/) {
     const DeviceIdentity wanted = trigger_device_identity();
-    return reinterpret_cast<DeviceHandle>(find_hid_device(
-        wanted.vendor_id, wanted.manufacturer, wanted.product_id, wanted.product));
+    return reinterpret_cast<DeviceHandle>(
+        find_hid_device(wanted.vendor_id, wanted.manufacturer, wanted.product_id, wanted.product));
 }
 
 void close_device(DeviceHandle device) { CloseHandle(reinterpret_cast<HANDLE>(device)); }

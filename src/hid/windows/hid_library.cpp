@@ -44,14 +44,30 @@ bool store_entry_point(int index, FARPROC address) {
     return true;
 }
 
+// Loads hid.dll from the system directory only, so that a hid.dll planted
+// beside the program or in the current directory is never loaded. Windows 7
+// without update KB2533623 does not know LOAD_LIBRARY_SEARCH_SYSTEM32 and
+// refuses it as an invalid parameter; there the library is loaded by its
+// full path in the system directory, which no search order takes part in.
+HMODULE load_hid_library() {
+    HMODULE library = LoadLibraryExA(HID_LIBRARY_NAME, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return library;
+    char path[MAX_PATH];
+    const size_t name_length = strlen(HID_LIBRARY_NAME);
+    // 0 when the call failed; the size needed when the path did not fit.
+    const UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length + 1 + name_length >= sizeof path) return nullptr;
+    path[length] = '\\';
+    memcpy(path + length + 1, HID_LIBRARY_NAME, name_length + 1);
+    return LoadLibraryA(path);
+}
+
 }  // namespace
 
 bool bind_hid_library() {
     memset(&hid_entry_points, 0, sizeof hid_entry_points);
-    // Only the system directory is searched, so a hid.dll planted beside the
-    // program or in the current directory is never loaded. The library stays
-    // loaded until the process ends.
-    HMODULE library = LoadLibraryExA(HID_LIBRARY_NAME, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The library stays loaded until the process ends.
+    HMODULE library = load_hid_library();
     if (library == nullptr) return false;
     for (int index = 0; index < HID_ENTRY_POINT_COUNT; ++index) {
         if (!store_entry_point(index, GetProcAddress(library, HID_ENTRY_POINT_NAMES[index]))) {
@@ -67,10 +83,8 @@ bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
                                         static_cast<ULONG>(length)) != FALSE;
 }
 
-bool hid_set_feature(DeviceHandle device, const uint8_t* report, size_t length) {
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length) {
     if (hid_entry_points.set_feature == nullptr) return false;
-    // hid.dll declares the buffer writable but only reads a report it sends.
-    return hid_entry_points.set_feature(reinterpret_cast<HANDLE>(device),
-                                        const_cast<uint8_t*>(report),
+    return hid_entry_points.set_feature(reinterpret_cast<HANDLE>(device), report,
                                         static_cast<ULONG>(length)) != FALSE;
 }
