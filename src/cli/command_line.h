@@ -35,7 +35,8 @@ void print_usage();
 
 // The program: binds the HID library, parses the command line and carries out
 // the command. Returns the exit status: 0 when the command did its job, 1
-// after the usage text, 2 when a read or set could not be carried out.
+// after the usage text, 2 when a read or set could not be carried out or
+// what it printed on standard output was lost.
 int run_trelkey(int argc, const char* const* argv);
 
 constexpr int EXIT_STATUS_OK = 0;

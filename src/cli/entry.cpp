@@ -1,10 +1,17 @@
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
 #include "cli/command_line.h"
 #include "config/commands.h"
 #include "hid/hid_device.h"
 
-int run_trelkey(int argc, const char* const* argv) {
-    // A failed binding is not fatal here: the commands find the empty slots
-    // and report that they could not reach the device.
+namespace {
+
+// Carries out the command; the exit status as run_trelkey() gives it.
+int run_command(int argc, const char* const* argv) {
+    // A failed binding is not fatal here: the commands find no device and
+    // say so.
     bind_hid_library();
     clear_assignment_list();
 
@@ -16,4 +23,15 @@ int run_trelkey(int argc, const char* const* argv) {
     }
     print_usage();
     return EXIT_STATUS_USAGE;
+}
+
+}  // namespace
+
+int run_trelkey(int argc, const char* const* argv) {
+    const int status = run_command(argc, argv);
+    // What went to standard output must have reached it: a full disk or a
+    // closed stream is not success.
+    if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+    fprintf(stderr, "trelkey: write error: %s\n", strerror(errno));
+    return status == EXIT_STATUS_OK ? EXIT_STATUS_FAILED : status;
 }

@@ -45,6 +45,9 @@ else
     check 1 "$usage" '' "${run[@]}" -s KEY_A XYZ
     check 2 /dev/null 'Device open error. \n' "${run[@]}" -r KEY_A junk
     check 2 /dev/null 'Device open error. \n' "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
+    # The usage text lost on a full disk.
+    check 1 /dev/null 'trelkey: write error: No space left on device\n' \
+        sh -c 'exec "$@" >/dev/full' - "${run[@]}"
 fi
 echo "$failed failed"
 [ $failed = 0 ]

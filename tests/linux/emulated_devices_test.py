@@ -131,7 +131,9 @@ def run_scenario(name, devices, runs, opened, held=None):
                    shutil.copy(TRELKEY, root)]
     problems = []
     for arguments, *expected in runs:
-        result = subprocess.run(command + arguments, capture_output=True, text=True)
+        # Standard output None: it goes to a full disk.
+        result = subprocess.run(command + arguments, stderr=subprocess.PIPE, text=True,
+                                stdout=open('/dev/full', 'w') if expected[1] is None else subprocess.PIPE)
         if [result.returncode, result.stdout, result.stderr] != expected:
             problems.append(f'{arguments}: {result.returncode} {result.stdout!r} '
                             f'{result.stderr!r}, expected {expected}')
@@ -151,6 +153,10 @@ def twice(node):
 # name, devices, runs, open attempts per node, reports held afterwards
 SCENARIOS = [
     ('set, then read', [device(0)], SET_READ, twice(0), {'/dev/hidraw0': WRITTEN}),
+    ('output lost on a full disk', [device(0, report=WRITTEN)],
+     [(['-r'], 2, None, 'trelkey: write error: No space left on device\n'),
+      (['-s', 'KEY_A'], 2, None, 'trelkey: write error: No space left on device\n')],
+     twice(0), {'/dev/hidraw0': '010004ffffffffffff'}),
     ('refused requests', [device(0, answer='refuse')], REFUSED, twice(0), {'/dev/hidraw0': EMPTY}),
     ('short transfers', [device(0, answer='short', report=WRITTEN)], REFUSED, twice(0),
      {'/dev/hidraw0': WRITTEN}),
