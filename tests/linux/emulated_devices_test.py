@@ -1,16 +1,15 @@
-"""The Linux program end to end, against emulated HID devices.
-
-Each scenario builds a kernel-like sysfs tree with umockdev (USB device,
-interface, HID device, hidraw node) and /dev/hidrawN nodes whose feature
-report ioctls are answered here from a report that lasts the scenario, runs
-the program, and checks its output and exit status, the reports held and the
-nodes it tried to open.
-
-    emulated_devices_test.py TRELKEY
-
-TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". Exits 77
-(skipped) when umockdev or its GObject bindings are missing.
-"""
+# The Linux program end to end, against emulated HID devices.
+#
+# Each scenario builds a kernel-like sysfs tree with umockdev (USB device,
+# interface, HID device, hidraw node) and /dev/hidrawN nodes whose feature
+# report ioctls are answered here from a report that lasts the scenario, runs
+# the program, and checks its output and exit status, the reports held and the
+# nodes it tried to open.
+#
+#     emulated_devices_test.py TRELKEY
+#
+# TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". Exits 77
+# (skipped) when umockdev or its GObject bindings are missing.
 import errno
 import os
 import shutil
@@ -47,16 +46,16 @@ KEYBOARD = '05010906a1010507190029ff8100c0'
 MOUSE = '05010902a1010901a100c0c0'
 
 
+# A hidraw node. bus: usb, bluetooth (behind a USB adapter with the trigger's
+# identity), uhid or i2c. answer: ok, refuse or short.
 def device(node, **fields):
-    """A hidraw node. bus: usb, bluetooth (behind a USB adapter with the
-    trigger's identity), uhid or i2c. answer: ok, refuse or short."""
     return dict(dict(node=node, vendor='1209', product='4b53', maker='Trelkéy ??',
                      name='Kestavo', bus='usb', usb=node, interface=0, descriptor=VENDOR,
                      answer='ok', report=EMPTY, denied=False), **fields)
 
 
+# The device and its parents, in umockdev's text form, one a paragraph.
 def paragraphs(spec):
-    """The device and its parents, in umockdev's text form, one a paragraph."""
     usb = f"/devices/pci0000:00/0000:00:14.0/usb1/1-{spec['usb']}"
     interface = f"{usb}/1-{spec['usb']}:1.{spec['interface']}"
     texts = ''.join(f'H: {name}={(spec[key] + chr(10)).encode().hex()}\n'
@@ -82,9 +81,9 @@ def paragraphs(spec):
         f'L: device=../../../{hid}\n']
 
 
+# A feature report request, answered as the device spec says: hidraw's
+# HIDIOCGFEATURE and HIDIOCSFEATURE, type 'H', numbers 7 and 6.
 def answer(spec, client):
-    """A feature report request, answered as the device spec says: hidraw's
-    HIDIOCGFEATURE and HIDIOCSFEATURE, type 'H', numbers 7 and 6."""
     request = client.get_request()
     size, number = (request >> 16) & 0x3FFF, request & 0xFF
     if request >> 30 != 3 or (request >> 8) & 0xFF != ord('H') or number not in (6, 7) \
@@ -100,9 +99,9 @@ def answer(spec, client):
     return True
 
 
+# Runs (arguments, status, stdout, stderr) against the devices; then checks
+# the open attempts per node and the reports held.
 def run_scenario(name, devices, runs, opened, held=None):
-    """Runs (arguments, status, stdout, stderr) against the devices; then
-    checks the open attempts per node and the reports held."""
     testbed = UMockdev.Testbed.new()
     root = testbed.get_root_dir()
     attempts, added, handlers = {}, set(), []
