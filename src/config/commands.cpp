@@ -14,8 +14,7 @@ void print_error_line(const char* text) { fprintf(stderr, "%s\n", text); }
 // matching device was there but could not be opened, a second line names it
 // and the reason, so that a permission problem is told from a missing device.
 DeviceHandle open_device_or_report() {
-    OpenFailure failure;
-    memset(&failure, 0, sizeof failure);
+    OpenFailure failure = {};
     const DeviceHandle device = open_trigger_device(&failure);
     if (device == NO_DEVICE) {
         print_error_line("Device open error. ");

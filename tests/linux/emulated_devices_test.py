@@ -186,9 +186,9 @@ SCENARIOS = [
      [device(16 + n, descriptor=KEYBOARD) for n in range(3)] + [device(19, name='Other')],
      NOT_FOUND, {}),
     ('a match the user may not open',
-     [device(3, denied=True), device(4, vendor='0001')],
+     [device(3, denied=True), device(4, vendor='0001'), device(5, denied=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw3: Permission denied\n')],
-     {'/dev/hidraw3': 1}),
+     {'/dev/hidraw3': 1, '/dev/hidraw5': 1}),
     ('a match the user may not open, then one that opens', [device(3, denied=True), device(7)],
      SET_READ, {'/dev/hidraw3': 2, '/dev/hidraw7': 2}, {'/dev/hidraw7': WRITTEN}),
 ]

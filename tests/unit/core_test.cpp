@@ -38,6 +38,16 @@ TEST(Keys, TokensGiveCodes) {
     }
 }
 
+// Key names give the HID keyboard usage IDs of their keys.
+TEST(Keys, NamesGiveUsageIds) {
+    const auto code = [](const std::string& name) {
+        return parse_code_token(name.c_str(), key_name_table);
+    };
+    for (int i = 0; i < 26; ++i) EXPECT_EQ(0x04 + i, code("KEY_" + std::string(1, 'A' + i)));
+    for (int i = 1; i <= 9; ++i) EXPECT_EQ(0x1D + i, code("KEY_" + std::to_string(i)));
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(0x39 + i, code("KEY_F" + std::to_string(i)));
+}
+
 TEST(CommandLine, GivesTheCommandAndTheAssignments) {
     struct Case {
         std::vector<const char*> arguments;
@@ -123,6 +133,8 @@ TEST(DeviceText, NarrowedToOneByteOrQuestionMarkPerUtf16Unit) {
         {"\xF0\x9F\x98\x80.", "??."},                                     // outside the BMP: two
         {"\xC3(\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80", "?(????????"},  // malformed
         {"\xE2\x82", "??"},
+        {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\x80???????"},
+        {"\xF5\x80\x80\x80\xF0\x8F\xBF\xBF\xE0\x9F\xBF", "???????????"},
     };
     for (const auto& c : cases) {
         unsigned char text[DEVICE_TEXT_SIZE];

@@ -28,18 +28,20 @@ TEST(ReportDescriptor, OnlyKeyboardsKeypadsAndMice) {
         {"05010907a101c0"
          "05010906a101c0",
          true},                            // keypad, keyboard
-        {"0b06000100a101c0", true},        // usage with its page
+        {"05090b06000100a101c0", true},    // usage with its own page
         {"0509a10105010906c0", false},     // usage after the collection
         {"0501a4050ab40906a101c0", true},  // push, pop
         {keyboard + vendor, false},
         {vendor, false},
-        {"05010906a100c0", false},        // not an application
-        {"05010906a101", false},          // never closed
-        {"05010906a101c0c0", false},      // closed twice
-        {"05010906a101c006", false},      // cut inside an item
-        {"fe0200aabb" + keyboard, true},  // long item
-        {keyboard + "fe0500aa", false},   // cut long item
-        {"b4" + keyboard, false},         // pop with nothing pushed
+        {"05010906a100c0", false},                       // not an application
+        {"05010906a101", false},                         // never closed
+        {"05010906a101c0c0", false},                     // closed twice
+        {"05010906a101c006", false},                     // cut inside an item
+        {"fe0200aabb" + keyboard + "fe0200aabb", true},  // long items
+        {keyboard + "fe0200aa", false},                  // a long item cut short
+        {keyboard + "fe0500aa", false},                  // cut long item
+        {"b4" + keyboard, false},                        // pop with nothing pushed
+        {"a4a4a4a4a4a4a4a4a4" + keyboard, false},        // pushed too deep
         {"", false},
     };
     for (const auto& c : cases) {
