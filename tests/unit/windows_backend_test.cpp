@@ -1,14 +1,12 @@
 // The Windows backend over a double of the Win32 calls it makes: a table of
-// HID interfaces with the faults to inject, and a few counters of what the
-// backend took and gave back. The program under test looks for vendor 1234,
-// product 5678, "Test Maker", "Kestavo".
+// HID interfaces with the faults to inject, and a few counters. The program
+// under test looks for vendor 1234, product 5678, "Test Maker", "Kestavo".
 #include <gtest/gtest.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,7 +16,7 @@
 namespace {
 
 // Where an interface fails: enumeration, the detail size query, the detail
-// call, the open, the attributes call (after writing the IDs), a text; a
+// call, the open, the attributes call (after writing the IDs), a text. A
 // faulty interface also refuses feature requests.
 enum Fault { NONE, ENUMERATION, DETAIL_SIZE, DETAIL, OPEN, ATTRIBUTES, MAKER, NAME };
 
@@ -30,17 +28,16 @@ struct FakeInterface {
 
 struct FakeWin32 {
     std::vector<FakeInterface> bus;
-    int missing_export = -1;   // the first slot hid.dll lacks; 9: no hid.dll
-    bool old_windows = false;  // refuses LOAD_LIBRARY_SEARCH_SYSTEM32, as 7 without KB2533623
-    bool heap_fails = false;
-    std::string loads;                      // "<name> <flags>;" per load
-    int handles = 0, sets = 0, blocks = 0;  // taken and not given back
-    long highest_index = -1;                // enumerated
-    std::vector<int> opened;                // interface indices, in order
-    std::vector<uint8_t> feature;           // what the last feature call got
+    int missing_export = -1;    // the first slot hid.dll lacks; 9: no hid.dll
+    bool old_windows = false;   // refuses LOAD_LIBRARY_SEARCH_SYSTEM32 (7 without KB2533623)
+    std::string loads;          // "<name> <flags>;" per load
+    int handles = 0, sets = 0;  // taken and not given back
+    unsigned highest_index = 0;
+    std::vector<int> opened;       // interface indices, in order
+    std::vector<uint8_t> feature;  // what the last feature call got
 } fake;
 
-// Interface i's path is "\\?\hid#i" and it opens as handle 0x1000 + i.
+// Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
 FakeInterface& at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
 
 // A text as UTF-16, without a terminator when it fills the buffer.
@@ -62,22 +59,21 @@ BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
     return at(device).fault == NONE;
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
-void WINAPI never_called() { abort(); }
 
 typedef void (*Function)();
-const Function EXPORTS[] = {Function(get_hid_guid),
-                            Function(get_attributes),
-                            Function(get_text<0>),
-                            Function(get_text<1>),
-                            never_called,
-                            Function(exchange_feature),
-                            Function(exchange_feature),
-                            never_called,
-                            never_called};
-const char* const EXPORT_NAMES[] = {
-    "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
-    "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
-    "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers"};
+// hid.dll's exports in slot order; those never called are missing.
+const struct {
+    const char* name;
+    Function address;
+} EXPORTS[] = {{"HidD_GetHidGuid", Function(get_hid_guid)},
+               {"HidD_GetAttributes", Function(get_attributes)},
+               {"HidD_GetManufacturerString", Function(get_text<0>)},
+               {"HidD_GetProductString", Function(get_text<1>)},
+               {"HidD_GetSerialNumberString", abort},
+               {"HidD_GetFeature", Function(exchange_feature)},
+               {"HidD_SetFeature", Function(exchange_feature)},
+               {"HidD_GetNumInputBuffers", abort},
+               {"HidD_SetNumInputBuffers", abort}};
 DWORD last_error;
 
 }  // namespace
@@ -85,33 +81,31 @@ DWORD last_error;
 // NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 DWORD WINAPI GetLastError(void) { return last_error; }
+HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
     fake.loads += name + (" " + std::to_string(flags)) + ";";
     const bool refused = fake.old_windows && flags == LOAD_LIBRARY_SEARCH_SYSTEM32;
     last_error = refused ? ERROR_INVALID_PARAMETER : 126;  // else ERROR_MOD_NOT_FOUND
     return refused || fake.missing_export == 9 ? nullptr : HMODULE(&fake);
 }
-HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
     return snprintf(buffer, size, "C:\\Windows\\system32");
 }
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
     for (int slot = 0; slot < 9; ++slot) {
-        if (slot != fake.missing_export && name == std::string(EXPORT_NAMES[slot])) {
-            return FARPROC(EXPORTS[slot]);
+        if (slot != fake.missing_export && name == std::string(EXPORTS[slot].name)) {
+            return FARPROC(EXPORTS[slot].address);
         }
     }
     return nullptr;
 }
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
-    const bool listed =
-        guid->Data1 == 0x4D1E55B2 && flags == (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    fake.sets += listed;
-    return listed ? &fake : INVALID_HANDLE_VALUE;
+    fake.sets += guid->Data1 == 0x4D1E55B2 && flags == (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    return fake.sets == 1 ? &fake : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID*, DWORD index,
                                         PSP_DEVICE_INTERFACE_DATA data) {
-    fake.highest_index = std::max(fake.highest_index, long(index));
+    fake.highest_index = std::max(fake.highest_index, unsigned(index));
     data->Reserved = index;
     return set == &fake && data->cbSize == sizeof *data && index < fake.bus.size() &&
            fake.bus[index].fault != ENUMERATION;
@@ -121,14 +115,14 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA
                                              PDWORD required, PSP_DEVINFO_DATA) {
     const std::string path = "\\\\?\\hid#" + std::to_string(data->Reserved);
     const Fault fault = fake.bus[data->Reserved].fault;
+    const DWORD needed = DWORD(4 + path.size() + 1);
     // The size query is answered for no record and a size of 0 only.
-    if (fault != DETAIL_SIZE && (detail != nullptr || size == 0))
-        *required = DWORD(4 + path.size() + 1);
-    const bool fits = detail != nullptr && size >= 4 + path.size() + 1 && detail->cbSize == 8;
+    if (fault != DETAIL_SIZE && (detail != nullptr || size == 0)) *required = needed;
+    const bool fits = detail != nullptr && size >= needed && detail->cbSize == 8;
     if (fits && fault != DETAIL) memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
     return fits && fault != DETAIL;
 }
-BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO) { return --fake.sets >= 0; }
+BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO) { return --fake.sets == 0; }
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void*, DWORD disposition,
                           DWORD flags, HANDLE) {
     const size_t index = strtoul(path + 8, nullptr, 10);
@@ -141,15 +135,6 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void*, DWORD d
     return HANDLE(0x1000 + index);
 }
 BOOL WINAPI CloseHandle(HANDLE) { return --fake.handles >= 0; }
-HANDLE WINAPI GetProcessHeap(void) { return &fake; }
-PVOID WINAPI HeapAlloc(HANDLE, DWORD, size_t size) {
-    fake.blocks += !fake.heap_fails;
-    return fake.heap_fails ? nullptr : malloc(size);
-}
-BOOL WINAPI HeapFree(HANDLE, DWORD, PVOID block) {
-    free(block);
-    return --fake.blocks >= 0;
-}
 }
 // NOLINTEND(readability-identifier-naming)
 
@@ -161,12 +146,14 @@ FakeInterface device(Fault fault = NONE, std::u16string maker = u"Test Maker",
     return {vendor, product, {maker, name}, fault};
 }
 
-// A fresh double with these interfaces, and hid.dll bound.
-FakeWin32& bus(std::vector<FakeInterface> interfaces) {
+// A fresh double with these interfaces and hid.dll bound; the handle found.
+DeviceHandle search(std::vector<FakeInterface> interfaces, int missing_export = -1) {
     fake = FakeWin32();
     fake.bus = std::move(interfaces);
     EXPECT_TRUE(bind_hid_library());
-    return fake;
+    fake.missing_export = missing_export;
+    if (missing_export >= 0) bind_hid_library();
+    return open_trigger_device(nullptr);
 }
 
 TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndEmptiesUnboundSlots) {
@@ -180,7 +167,7 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndEmptiesUnboundSlots) {
     } cases[] = {{-1, false, system32, 9}, {-1, true, path, 9},     {9, false, system32, 0},
                  {9, true, path, 0},       {0, false, system32, 0}, {8, false, system32, 8}};
     for (const auto& c : cases) {
-        bus({});  // every slot filled before
+        search({});  // every slot filled before
         fake.loads.clear();
         fake.missing_export = c.missing_export;
         fake.old_windows = c.old_windows;
@@ -195,49 +182,42 @@ TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
     std::vector<FakeInterface> others(254, device(NONE, u"Other"));
     const struct {
         std::vector<FakeInterface> bus;
-        int found;
+        int missing_export, found;
         std::vector<int> opened;
     } cases[] = {
-        {{device(), device()}, 0, {0}},
+        {{device(), device()}, -1, 0, {0}},
         {{device(NONE, u"test maker"), device(NONE, u"Test Maker", u"Kestavo "),
           device(NONE, u"Test Mak\u0101r"), device(NONE, u"Test Maker", std::u16string(256, 'K')),
           device(NONE, u"Test Maker", u"Kestavo", 0x1235),
-          device(NONE, u"Test Maker", u"Kestavo", 0x1234, 0x5677),
+          device(NONE, u"Test Maker", u"Kestavo", 0x1234, 0x5679),
           device(NONE, u"Test Maker", u"Kestavo", 0x5678, 0x1234), device()},
+         -1,
          7,
          {0, 1, 2, 3, 4, 5, 6, 7}},
         {{device(DETAIL_SIZE), device(DETAIL), device(OPEN), device(ATTRIBUTES), device(MAKER),
           device(NAME), device()},
+         -1,
          6,
          {3, 4, 5, 6}},
-        {{device(ENUMERATION), device()}, -1, {}},
+        {{device(ENUMERATION), device()}, -1, -1, {}},
+        {{device()}, 1, -1, {}},  // the search needs slots 1 to 4
+        {{device()}, 3, -1, {}},
     };
     for (const auto& c : cases) {
-        bus(c.bus);
-        EXPECT_EQ(c.found < 0 ? -1 : 0x1000 + c.found, open_trigger_device(nullptr));
+        EXPECT_EQ(c.found < 0 ? -1 : 0x1000 + c.found, search(c.bus, c.missing_export));
         EXPECT_EQ(c.opened, fake.opened);
         EXPECT_EQ(c.found < 0 ? 0 : 1, fake.handles);
-        EXPECT_EQ(0, fake.sets + fake.blocks);
+        EXPECT_EQ(0, fake.sets);
     }
-    // Indices 0 to 254 only, and never without the slots it calls or memory.
-    others.push_back(device());
-    bus(others);
-    EXPECT_EQ(0x1000 + 254, open_trigger_device(nullptr));
+    others.push_back(device());  // interfaces 0 to 254 only
+    EXPECT_EQ(0x1000 + 254, search(others));
     others.insert(others.begin(), device(NONE, u"Other"));
-    bus(others);
-    EXPECT_EQ(-1, open_trigger_device(nullptr));
-    EXPECT_EQ(254, fake.highest_index);
-    for (int missing : {0, 1, 2, 3}) {
-        bus({device()}).missing_export = missing;
-        bind_hid_library();
-        EXPECT_EQ(-1, open_trigger_device(nullptr)) << missing;
-    }
-    bus({device()}).heap_fails = true;
-    EXPECT_EQ(-1, open_trigger_device(nullptr));
+    EXPECT_EQ(-1, search(others));
+    EXPECT_EQ(254u, fake.highest_index);
 }
 
 TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
-    bus({device(), device(OPEN)});
+    search({device(), device(OPEN)});
     for (DeviceHandle device : {0x1000, 0x1001}) {
         uint8_t report[9] = {1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB};
         EXPECT_EQ(device == 0x1000, hid_get_feature(device, report, 9));
@@ -247,10 +227,9 @@ TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
         EXPECT_EQ(std::vector<uint8_t>(9, uint8_t(device - 0x1000)), fake.feature);
     }
     close_device(0x1000);
-    EXPECT_EQ(-1, fake.handles);
-    bus({device()}).missing_export = 5;
-    bind_hid_library();
+    EXPECT_EQ(0, fake.handles);
     uint8_t report[9] = {1};
+    EXPECT_EQ(0x1000, search({device()}, 5));  // slots 5 to 8 empty
     EXPECT_FALSE(hid_get_feature(0x1000, report, 9) || hid_set_feature(0x1000, report, 9));
 }
 

@@ -1,6 +1,7 @@
 #include "hid/windows/discovery.h"
 
 #include <setupapi.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "hid/hid_device.h"
@@ -56,9 +57,7 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
     // record's own layout leaves no usable record either.
     if (required_size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return INVALID_HANDLE_VALUE;
 
-    HANDLE heap = GetProcessHeap();
-    auto* detail =
-        static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(HeapAlloc(heap, 0, required_size));
+    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(malloc(required_size));
     if (detail == nullptr) return INVALID_HANDLE_VALUE;
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
 
@@ -69,7 +68,7 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
             CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     }
-    HeapFree(heap, 0, detail);
+    free(detail);
     return device;
 }
 

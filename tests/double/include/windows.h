@@ -4,7 +4,6 @@
 #ifndef TRELKEY_TESTS_WINDOWS_H
 #define TRELKEY_TESTS_WINDOWS_H
 
-#include <stddef.h>
 #include <stdint.h>
 
 #define WINAPI
@@ -60,9 +59,6 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           void* lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
-HANDLE WINAPI GetProcessHeap(void);
-PVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, size_t dwBytes);
-BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, PVOID lpMem);
 }
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
