@@ -13,7 +13,7 @@
 #include "config/config_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FILE* const sink = freopen("/dev/null", "w", stdout);
+    static FILE* const SINK = freopen("/dev/null", "w", stdout);
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> arguments = {"trelkey"};
     for (size_t start = 0; start <= text.size();) {
@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = end + 1;
     }
     std::vector<const char*> argv;
+    argv.reserve(arguments.size());
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     clear_assignment_list();
     if (parse_command_line(static_cast<int>(argv.size()), argv.data()) == COMMAND_SET) {
@@ -32,5 +33,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ConfigReport device_report = {};
     if (size > 0) memcpy(device_report.bytes, data, std::min(size, sizeof device_report.bytes));
     print_config_listing(device_report);
-    return sink == nullptr;
+    return SINK == nullptr;
 }

@@ -101,9 +101,9 @@ TEST(ConfigReport, BuiltModifierFirstUpToTheFirstUnassignedChannel) {
 }
 
 TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
-    const std::string rule(52, '-');
+    const std::string rule = std::string(52, '-') + "\n";
     const std::string head =
-        "Current Configuration \n" + rule + "\n  Ch    Key            Modified Key\n" + rule + "\n";
+        "Current Configuration \n" + rule + "  Ch    Key            Modified Key\n";
     const struct {
         ConfigReport report;
         std::string rows;
@@ -118,7 +118,9 @@ TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
     for (const auto& c : cases) {
         testing::internal::CaptureStdout();
         print_config_listing(c.report);
-        EXPECT_EQ(head + c.rows + rule + "\n\n", testing::internal::GetCapturedStdout());
+        std::string expected = head;
+        expected.append(rule).append(c.rows).append(rule).append("\n");
+        EXPECT_EQ(expected, testing::internal::GetCapturedStdout());
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hid/hid_device.h"
@@ -22,7 +23,7 @@ enum Fault { NONE, ENUMERATION, DETAIL_SIZE, DETAIL, OPEN, ATTRIBUTES, MAKER, NA
 
 struct FakeInterface {
     USHORT vendor_id, product_id;
-    std::u16string texts[2];  // manufacturer, product
+    std::u16string manufacturer, product;
     Fault fault;
 };
 
@@ -41,11 +42,11 @@ struct FakeWin32 {
 FakeInterface& at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
 
 // A text as UTF-16, without a terminator when it fills the buffer.
-template <int WHICH>
+template <std::u16string FakeInterface::*TEXT, Fault FAULT>
 BOOLEAN WINAPI get_text(HANDLE device, PVOID buffer, ULONG length) {
-    const std::u16string& text = at(device).texts[WHICH];
+    const std::u16string& text = at(device).*TEXT;
     memcpy(buffer, text.c_str(), std::min<size_t>(2 * text.size() + 2, length));
-    return at(device).fault != (WHICH == 0 ? MAKER : NAME);
+    return at(device).fault != FAULT;
 }
 BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
     attributes->VendorID = at(device).vendor_id;
@@ -65,15 +66,16 @@ typedef void (*Function)();
 const struct {
     const char* name;
     Function address;
-} EXPORTS[] = {{"HidD_GetHidGuid", Function(get_hid_guid)},
-               {"HidD_GetAttributes", Function(get_attributes)},
-               {"HidD_GetManufacturerString", Function(get_text<0>)},
-               {"HidD_GetProductString", Function(get_text<1>)},
-               {"HidD_GetSerialNumberString", abort},
-               {"HidD_GetFeature", Function(exchange_feature)},
-               {"HidD_SetFeature", Function(exchange_feature)},
-               {"HidD_GetNumInputBuffers", abort},
-               {"HidD_SetNumInputBuffers", abort}};
+} EXPORTS[] = {
+    {"HidD_GetHidGuid", Function(get_hid_guid)},
+    {"HidD_GetAttributes", Function(get_attributes)},
+    {"HidD_GetManufacturerString", Function(get_text<&FakeInterface::manufacturer, MAKER>)},
+    {"HidD_GetProductString", Function(get_text<&FakeInterface::product, NAME>)},
+    {"HidD_GetSerialNumberString", abort},
+    {"HidD_GetFeature", Function(exchange_feature)},
+    {"HidD_SetFeature", Function(exchange_feature)},
+    {"HidD_GetNumInputBuffers", abort},
+    {"HidD_SetNumInputBuffers", abort}};
 DWORD last_error;
 
 }  // namespace
@@ -143,7 +145,7 @@ namespace {
 FakeInterface device(Fault fault = NONE, std::u16string maker = u"Test Maker",
                      std::u16string name = u"Kestavo", USHORT vendor = 0x1234,
                      USHORT product = 0x5678) {
-    return {vendor, product, {maker, name}, fault};
+    return {vendor, product, std::move(maker), std::move(name), fault};
 }
 
 // A fresh double with these interfaces and hid.dll bound; the handle found.
