@@ -41,6 +41,10 @@ elif ! ctest --test-dir "$dir" -R '^wine_probe$' --output-on-failure >"$dir/prob
     cat "$dir/probe.log"
     # 64-bit programs run wherever wine is installed: a failure is an error.
     [ "$arch" = x86_64 ] && exit 1
-    skip "this machine cannot run 32-bit programs under wine (probe failed)"
+    reason="this machine cannot run 32-bit programs under wine (probe failed)"
+    # Debian's layout: the 64-bit loader without the 32-bit one (wine32:i386).
+    [ -x /usr/lib/wine/wine64 ] && [ ! -e /usr/lib/wine/wine ] &&
+        reason+="; wine32 is not installed (dpkg --add-architecture i386, apt-get install wine32:i386)"
+    skip "$reason"
 fi
 exit 0
