@@ -36,11 +36,18 @@ if(WIN32)
   # Notepad shows properly (CRLF line endings).
   configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/windows/README.txt.in"
                  "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+  configure_file("${PROJECT_SOURCE_DIR}/LICENSE" "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt"
+                 @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS trelkey RUNTIME DESTINATION .)
-  install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt" DESTINATION .)
+  install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt"
+                "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt" DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win64")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win32")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win64")
+  endif()
 else()
   install(TARGETS trelkey RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
@@ -68,6 +75,30 @@ else()
   file(CONFIGURE OUTPUT "${TRELKEY_UDEV_RULE_FILE}" CONTENT "${udev_rule}")
   install(FILES "${TRELKEY_UDEV_RULE_FILE}" DESTINATION lib/udev/rules.d)
 
+  # The copyright file, in Debian's machine-readable format, made from
+  # LICENSE: its copyright line, then the licence (Debian calls the MIT
+  # licence Expat) with each line indented and blank lines written as ".".
+  file(READ "${PROJECT_SOURCE_DIR}/LICENSE" license)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" holder "${license}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(FIND "${license}" "Permission" terms_start)
+  string(SUBSTRING "${license}" ${terms_start} -1 terms)
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  set(copyright_file "${TRELKEY_PACKAGING_BINARY_DIR}/copyright")
+  file(CONFIGURE OUTPUT "${copyright_file}" @ONLY CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: trelkey
+
+Files: *
+Copyright: @holder@
+License: Expat
+ @terms@
+")
+  install(FILES "${copyright_file}" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
   # The package's scripts make udev apply the rule on install and removal.
   set(maintainer_scripts "")
   foreach(script_step IN ITEMS "postinst;configure;installed" "postrm;remove;removed")
@@ -87,6 +118,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # Depends computed by dpkg-shlibdeps from what the binary links (libc).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Tab completion works only with bash-completion installed.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${maintainer_scripts})
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()

@@ -19,6 +19,7 @@ listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort)
 expected_listing=$(sort <<'LISTING'
 -rw-r--r-- root/root ./usr/lib/udev/rules.d/70-trelkey.rules
 -rw-r--r-- root/root ./usr/share/bash-completion/completions/trelkey
+-rw-r--r-- root/root ./usr/share/doc/trelkey/copyright
 -rw-r--r-- root/root ./usr/share/man/man1/trelkey.1.gz
 -rwxr-xr-x root/root ./usr/bin/trelkey
 LISTING
@@ -30,6 +31,7 @@ expect_equal "Package" "$(field Package)" trelkey
 expect_equal "Version" "$(field Version)" "$version"
 expect_equal "Architecture" "$(field Architecture)" "$architecture"
 expect_equal "Section" "$(field Section)" utils
+expect_equal "Recommends" "$(field Recommends)" bash-completion
 expect "Maintainer has an address" grep -qE '^[^<]+ <[^@>]+@[^>]+>$' <<<"$(field Maintainer)"
 expect "Description" grep -q "trigger-to-keystroke" <<<"$(field Description)"
 expect "long description" grep -qx " keystroke device: a one- or four-channel unit that types a keyboard key," \
@@ -56,6 +58,13 @@ if [ "$needed" = "libc.so.6 " ]; then
     expect "Depends is libc6 alone" grep -qxE 'libc6 \(>= [0-9.]+\)' <<<"$depends"
 fi
 expect "rule is the built rule" cmp -s "$work/root/usr/lib/udev/rules.d/70-trelkey.rules" "$rule_file"
+copyright=$work/root/usr/share/doc/trelkey/copyright
+expect_equal "copyright file: format, holder, licence" "$(sed -n '1p;4,7p' "$copyright" 2>&1)" \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Files: *
+Copyright: 2026 The trelkey developers
+License: Expat
+ Permission is hereby granted, free of charge, to any person obtaining a copy"
 expect "man page is gzip" gzip -t "$work/root/usr/share/man/man1/trelkey.1.gz"
 expect "man page names the version" zgrep -q "trelkey $version" "$work/root/usr/share/man/man1/trelkey.1.gz"
 expect "program is stripped" bash -c "! readelf -S '$work/root/usr/bin/trelkey' | grep -q '\.debug_info'"

@@ -6,7 +6,7 @@
 set -u
 objdump=$1 objcopy=$2 program=$3 version=$4 manifest=$5
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../packaging/check.sh"
+source "$here/check.sh"
 use_work_dir
 
 headers=$("$objdump" -p "$program")
