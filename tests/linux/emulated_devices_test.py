@@ -31,8 +31,6 @@ if 'umockdev' not in os.environ.get('LD_PRELOAD', ''):
     os.execvp('umockdev-wrapper', ['umockdev-wrapper', sys.executable] + sys.argv)
 
 TRELKEY = os.path.abspath(sys.argv[1])
-# A sanitizer build must accept umockdev's library loaded before its runtime.
-os.environ['ASAN_OPTIONS'] = os.environ.get('ASAN_OPTIONS', '') + ':verify_asan_link_order=0'
 EMPTY = '01ffffffffffffffff'
 WRITTEN = '01003e0115ffffffff'
 RULE = '-' * 52 + '\n'
