@@ -48,7 +48,8 @@ MOUSE = '05010902a1010901a100c0c0'
 
 
 # A hidraw node. bus: usb, bluetooth (behind a USB adapter with the trigger's
-# identity), uhid or i2c. answer: ok, refuse or short.
+# identity), uhid, i2c, or a USB layout whose HID_ID names Bluetooth. answer:
+# ok, refuse or short.
 def device(node, **fields):
     return dict(dict(node=node, vendor='1209', product='4b53', maker='Trelkéy ??',
                      name='Kestavo', bus='usb', usb=node, interface=0, descriptor=VENDOR,
@@ -66,6 +67,7 @@ def paragraphs(spec):
                  f'P: {interface}\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n']
     bus, parent, parents = {
         'usb': ('0003', interface, above_usb),
+        'usb, HID_ID Bluetooth': ('0005', interface, above_usb),
         'bluetooth': ('0005', f'{interface}/bluetooth/hci0', above_usb + [
             f'P: {interface}/bluetooth/hci0\nE: SUBSYSTEM=bluetooth\n']),
         'uhid': ('0003', '/devices/virtual/misc/uhid', []),
@@ -187,7 +189,8 @@ SCENARIOS = [
     ('composite: the vendor interface', [device(0, descriptor=KEYBOARD, usb=5),
                                          device(1, usb=5, interface=1)],
      SET_READ, twice(1), {'/dev/hidraw1': WRITTEN}),
-    ('not on USB', [device(0, bus='bluetooth'), device(1, bus='uhid'), device(2, bus='i2c')],
+    ('not on USB', [device(0, bus='bluetooth'), device(1, bus='uhid'), device(2, bus='i2c'),
+                    device(3, bus='usb, HID_ID Bluetooth')],
      NOT_FOUND, {}),
     ('20 devices that do not match', [device(n, vendor=f'{n:04x}') for n in range(16)] +
      [device(16 + n, descriptor=KEYBOARD) for n in range(3)] + [device(19, name='Other')],

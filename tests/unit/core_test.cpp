@@ -98,6 +98,10 @@ TEST(ConfigReport, BuiltModifierFirstUpToTheFirstUnassignedChannel) {
     const ChannelAssignment full[4] = {{4, 1}, {5, 2}, {6, 4}, {7, 0x10}};
     EXPECT_EQ(0x10, build_config_report(full).bytes[7]);
     EXPECT_EQ(7, build_config_report(full).bytes[8]);
+    const ChannelAssignment none[4] = {{0xFF, 0}, {4, 1}, {5, 2}, {6, 4}};
+    const ConfigReport empty = build_config_report(none);
+    EXPECT_EQ(std::vector<uint8_t>(8, 0xFF),
+              std::vector<uint8_t>(empty.bytes + 1, empty.bytes + 9));
 }
 
 TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
@@ -132,6 +136,7 @@ TEST(DeviceText, NarrowedToOneByteOrQuestionMarkPerUtf16Unit) {
         // Latin-1, BMP and other characters in device texts: the emulated-device test.
         {"\xC3(\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80", "?(????????"},  // malformed
         {"\xE2\x82", "??"},
+        {"\xC3\xBF\xC4\x80", "\xFF?"},
         {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\x80???????"},
         {"\xF5\x80\x80\x80\xF0\x8F\xBF\xBF\xE0\x9F\xBF", "???????????"},
     };
@@ -145,9 +150,9 @@ TEST(DeviceText, NarrowedToOneByteOrQuestionMarkPerUtf16Unit) {
     narrow_utf8_string(long_text.c_str(), text);
     EXPECT_EQ(256u, strlen(reinterpret_cast<const char*>(text)));
 
-    unsigned char wide[DEVICE_TEXT_SIZE] = {'M', 0, 0xFC, 0, 0x00, 0x01, 0x3D, 0xD8, 0, 0, 'x', 0};
+    unsigned char wide[DEVICE_TEXT_SIZE] = {0x00, 0x01, 'M', 0, 0xFF, 0, 0x3D, 0xD8, 0, 0, 'x', 0};
     narrow_wide_string(wide);
-    EXPECT_STREQ("M\xFC??", reinterpret_cast<const char*>(wide));
+    EXPECT_STREQ("?M\xFF?", reinterpret_cast<const char*>(wide));
     for (size_t i = 0; i < sizeof wide; ++i) wide[i] = i % 2 ? 0 : 'w';
     narrow_wide_string(wide);
     EXPECT_EQ(std::string(256, 'w'), std::string(reinterpret_cast<const char*>(wide)));

@@ -39,6 +39,7 @@ TEST(ReportDescriptor, OnlyKeyboardsKeypadsAndMice) {
         {"05010906a101c006", false},                     // cut inside an item
         {"fe0200aabb" + keyboard + "fe0200aabb", true},  // long items
         {keyboard + "fe0200aa", false},                  // a long item cut short
+        {keyboard + "fe0000", true},                     // an empty one
         {keyboard + "fe0500aa", false},                  // cut long item
         {"b4" + keyboard, false},                        // pop with nothing pushed
         {"a4a4a4a4a4a4a4a4a4" + keyboard, false},        // pushed too deep
