@@ -220,13 +220,13 @@ TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
 
 TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
     search({device(), device(OPEN)});
-    for (DeviceHandle device : {0x1000, 0x1001}) {
+    for (DeviceHandle handle : {0x1000, 0x1001}) {
         uint8_t report[9] = {1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB};
-        EXPECT_EQ(device == 0x1000, hid_get_feature(device, report, 9));
+        EXPECT_EQ(handle == 0x1000, hid_get_feature(handle, report, 9));
         EXPECT_EQ(std::vector<uint8_t>({1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB}), fake.feature);
-        EXPECT_EQ(device - 0x1000, report[8]);
-        EXPECT_EQ(device == 0x1000, hid_set_feature(device, report, 9));
-        EXPECT_EQ(std::vector<uint8_t>(9, uint8_t(device - 0x1000)), fake.feature);
+        EXPECT_EQ(handle - 0x1000, report[8]);
+        EXPECT_EQ(handle == 0x1000, hid_set_feature(handle, report, 9));
+        EXPECT_EQ(std::vector<uint8_t>(9, uint8_t(handle - 0x1000)), fake.feature);
     }
     close_device(0x1000);
     EXPECT_EQ(0, fake.handles);
