@@ -72,7 +72,11 @@ TEST(CommandLine, GivesTheCommandAndTheAssignments) {
         {{"-s", "KEY_A, CTRL_LEFT"}, COMMAND_USAGE, {}},
         {{"-s", ",CTRL_LEFT"}, COMMAND_USAGE, {}},
         {{"-s", "0xff"}, COMMAND_USAGE, {}},
-        {{"-s", "KEY_Aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+        // Fields of 63 and 64 characters: the longest kept, the shortest refused.
+        {{"-s", "KEY_Aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+         COMMAND_USAGE,
+         {}},
+        {{"-s", "KEY_Aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
          COMMAND_USAGE,
          {}},
     };
