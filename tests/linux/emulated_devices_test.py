@@ -57,13 +57,13 @@ def device(node, **fields):
 
 
 # The device and its parents, in umockdev's text form, one a paragraph.
-def paragraphs(spec):
-    usb = f"/devices/pci0000:00/0000:00:14.0/usb1/1-{spec['usb']}"
-    interface = f"{usb}/1-{spec['usb']}:1.{spec['interface']}"
-    texts = ''.join(f'H: {name}={(spec[key] + chr(10)).encode().hex()}\n'
-                    for name, key in (('manufacturer', 'maker'), ('product', 'name')) if spec[key])
-    above_usb = [f"P: {usb}\nE: SUBSYSTEM=usb\nA: idVendor={spec['vendor']}\\n\n"
-                 f"A: idProduct={spec['product']}\\n\n{texts}",
+def paragraphs(hidraw):
+    usb = f"/devices/pci0000:00/0000:00:14.0/usb1/1-{hidraw['usb']}"
+    interface = f"{usb}/1-{hidraw['usb']}:1.{hidraw['interface']}"
+    texts = ''.join(f'H: {name}={(hidraw[key] + chr(10)).encode().hex()}\n'
+                    for name, key in (('manufacturer', 'maker'), ('product', 'name')) if hidraw[key])
+    above_usb = [f"P: {usb}\nE: SUBSYSTEM=usb\nA: idVendor={hidraw['vendor']}\\n\n"
+                 f"A: idProduct={hidraw['product']}\\n\n{texts}",
                  f'P: {interface}\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n']
     bus, parent, parents = {
         'usb': ('0003', interface, above_usb),
@@ -72,33 +72,33 @@ def paragraphs(spec):
             f'P: {interface}/bluetooth/hci0\nE: SUBSYSTEM=bluetooth\n']),
         'uhid': ('0003', '/devices/virtual/misc/uhid', []),
         'i2c': ('0018', '/devices/platform/i2c-1/i2c-TRG0001:00', []),
-    }[spec['bus']]
-    ids = f"{spec['vendor']}:{spec['product']}".upper()
-    hid = f"{bus}:{ids}.{spec['node'] + 1:04X}"
-    node = spec['node']
+    }[hidraw['bus']]
+    ids = f"{hidraw['vendor']}:{hidraw['product']}".upper()
+    hid = f"{bus}:{ids}.{hidraw['node'] + 1:04X}"
+    node = hidraw['node']
     return parents + [
         f"P: {parent}/{hid}\nE: SUBSYSTEM=hid\nE: HID_ID={bus}:0000{ids.replace(':', ':0000')}\n"
-        f"H: report_descriptor={spec['descriptor']}\n",
+        f"H: report_descriptor={hidraw['descriptor']}\n",
         f'P: {parent}/{hid}/hidraw/hidraw{node}\nE: SUBSYSTEM=hidraw\n'
         f'E: DEVNAME=/dev/hidraw{node}\nN: hidraw{node}=00\nA: dev=247:{node}\\n\n'
         f'L: device=../../../{hid}\n']
 
 
-# A feature report request, answered as the device spec says: hidraw's
+# A feature report request, answered as the emulated device is set up: hidraw's
 # HIDIOCGFEATURE and HIDIOCSFEATURE, type 'H', numbers 7 and 6.
-def answer(spec, client):
+def answer(hidraw, client):
     request = client.get_request()
     size, number = (request >> 16) & 0x3FFF, request & 0xFF
     if request >> 30 != 3 or (request >> 8) & 0xFF != ord('H') or number not in (6, 7) \
-            or size != 9 or spec['answer'] == 'refuse':
+            or size != 9 or hidraw['answer'] == 'refuse':
         client.complete(-1, errno.EIO)
         return True
     data = client.get_arg().resolve(0, size)
     if number == 7:
-        data.update(0, bytes.fromhex(spec['report']))
-    elif spec['answer'] == 'ok':
-        spec['report'] = bytes(data.retrieve()).hex()
-    client.complete(9 - (spec['answer'] == 'short'), 0)
+        data.update(0, bytes.fromhex(hidraw['report']))
+    elif hidraw['answer'] == 'ok':
+        hidraw['report'] = bytes(data.retrieve()).hex()
+    client.complete(9 - (hidraw['answer'] == 'short'), 0)
     return True
 
 
@@ -108,23 +108,23 @@ def run_scenario(name, devices, runs, opened, held=None):
     testbed = UMockdev.Testbed.new()
     root = testbed.get_root_dir()
     attempts, added, handlers = {}, set(), []
-    for spec in devices:
-        for paragraph in paragraphs(spec):
+    for hidraw in devices:
+        for paragraph in paragraphs(hidraw):
             if paragraph not in added:  # interfaces of one USB device share it
                 testbed.add_from_string(paragraph)
                 added.add(paragraph)
         handler = UMockdev.IoctlBase()
         handler.connect('client-connected', lambda _, client: attempts.update(
             {client.get_devnode(): attempts.get(client.get_devnode(), 0) + 1}))
-        handler.connect('handle-ioctl', lambda _, client, spec=spec: answer(spec, client))
-        testbed.attach_ioctl(f"/dev/hidraw{spec['node']}", handler)
+        handler.connect('handle-ioctl', lambda _, client, hidraw=hidraw: answer(hidraw, client))
+        testbed.attach_ioctl(f"/dev/hidraw{hidraw['node']}", handler)
         handlers.append(handler)
         # As root the program runs as nobody, who may not open a node only
         # root may; otherwise a node its owner may not open stands in.
-        os.chmod(f"{root}/dev/hidraw{spec['node']}",
-                 (0o600 if os.geteuid() == 0 else 0) if spec['denied'] else 0o666)
+        os.chmod(f"{root}/dev/hidraw{hidraw['node']}",
+                 (0o600 if os.geteuid() == 0 else 0) if hidraw['denied'] else 0o666)
     command = [TRELKEY]
-    if os.geteuid() == 0 and any(spec['denied'] for spec in devices):
+    if os.geteuid() == 0 and any(hidraw['denied'] for hidraw in devices):
         for directory, _, files in os.walk(root):
             os.chmod(directory, 0o755)
             for file in files if '/ioctl' in directory else []:
@@ -145,7 +145,7 @@ def run_scenario(name, devices, runs, opened, held=None):
         if attempts == opened:
             break
         time.sleep(0.02)
-    reports = {f"/dev/hidraw{spec['node']}": spec['report'] for spec in devices}
+    reports = {f"/dev/hidraw{hidraw['node']}": hidraw['report'] for hidraw in devices}
     if attempts != opened or held and {node: reports[node] for node in held} != held:
         problems.append(f'opened {attempts}, holding {reports}; expected {opened}, {held}')
     testbed.clear()
