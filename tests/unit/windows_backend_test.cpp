@@ -188,14 +188,15 @@ TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
         std::vector<int> opened;
     } cases[] = {
         {{device(), device()}, -1, 0, {0}},
-        {{device(NONE, u"test maker"), device(NONE, u"Test Maker", u"Kestavo "),
-          device(NONE, u"Test Mak\u0101r"), device(NONE, u"Test Maker", std::u16string(256, 'K')),
+        // How texts compare is the shared identity rule's, tested with it; here
+        // a text that fills the buffer, and the IDs as the attributes give them.
+        {{device(NONE, u"Test Maker", std::u16string(256, 'K')),
           device(NONE, u"Test Maker", u"Kestavo", 0x1235),
           device(NONE, u"Test Maker", u"Kestavo", 0x1234, 0x5679),
           device(NONE, u"Test Maker", u"Kestavo", 0x5678, 0x1234), device()},
          -1,
-         7,
-         {0, 1, 2, 3, 4, 5, 6, 7}},
+         4,
+         {0, 1, 2, 3, 4}},
         {{device(DETAIL_SIZE), device(DETAIL), device(OPEN), device(ATTRIBUTES), device(MAKER),
           device(NAME), device()},
          -1,
