@@ -25,5 +25,5 @@ if(TRELKEY_WINE)
   set(TRELKEY_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of the tests")
   set(CMAKE_CROSSCOMPILING_EMULATOR
       env "TRELKEY_WINEPREFIX=${TRELKEY_WINEPREFIX}" "TRELKEY_WINE_BITS=${TRELKEY_WINE_BITS}"
-      "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")
+      "${CMAKE_CURRENT_LIST_DIR}/../tests/support/wine-run.sh")
 endif()

@@ -19,7 +19,7 @@ MAX_RATIO=1.5
 EXPECTED_ERROR="Device open error. "
 
 here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(cd "$here/.." && pwd)
+source_dir=$(cd "$here/../.." && pwd)
 build_dir=${1:-$source_dir/build/default}
 runs=${HYPERFINE_RUNS:-500}
 
