@@ -39,7 +39,7 @@ bool read_configuration() {
         print_error_line("Device read error. ");
         return false;
     }
-    print_config_listing(report);
+    print_config_listing(report, stdout);
     return true;
 }
 

@@ -27,9 +27,9 @@ ConfigReport build_config_report(const ChannelAssignment* assignments) {
     return report;
 }
 
-void print_config_listing(const ConfigReport& report) {
-    printf("Current Configuration \n%s\n  Ch    Key            Modified Key\n%s\n", RULE_LINE,
-           RULE_LINE);
+void print_config_listing(const ConfigReport& report, FILE* out) {
+    fprintf(out, "Current Configuration \n%s\n  Ch    Key            Modified Key\n%s\n", RULE_LINE,
+            RULE_LINE);
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
         const uint8_t modifier = report.bytes[2 * channel - 1];
         const uint8_t key = report.bytes[2 * channel];
@@ -39,7 +39,7 @@ void print_config_listing(const ConfigReport& report) {
         if (modifier != 0x00 && modifier != CODE_NONE) {
             modifier_text = code_display_text(modifier, modifier_name_table);
         }
-        printf(" Ch-%d   %-15s%s\n", channel, key_text.text, modifier_text.text);
+        fprintf(out, " Ch-%d   %-15s%s\n", channel, key_text.text, modifier_text.text);
     }
-    printf("%s\n\n", RULE_LINE);
+    fprintf(out, "%s\n\n", RULE_LINE);
 }

@@ -3,6 +3,7 @@
 #define TRELKEY_CONFIG_CONFIG_REPORT_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include "cli/command_line.h"
 
@@ -22,8 +23,8 @@ ConfigReport empty_config_report();
 // become unassigned.
 ConfigReport build_config_report(const ChannelAssignment* assignments);
 
-// Writes the configuration listing of a report to standard output. Rows stop
-// at the first channel whose key is 0xFF.
-void print_config_listing(const ConfigReport& report);
+// Writes the configuration listing of a report to out (the read command
+// gives standard output). Rows stop at the first channel whose key is 0xFF.
+void print_config_listing(const ConfigReport& report, FILE* out);
 
 #endif
