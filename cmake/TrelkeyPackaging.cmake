@@ -51,6 +51,32 @@ if(WIN32)
 else()
   install(TARGETS trelkey RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
+  # The package's changelog, in Debian's format and gzipped as Debian installs
+  # it. Its newest entry must be this version's, so that no release ships
+  # without one; the man page takes that entry's date, as YYYY-MM-DD.
+  set(changelog "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/changelog")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${changelog}")
+  file(STRINGS "${changelog}" heading LIMIT_COUNT 1)
+  file(STRINGS "${changelog}" signature REGEX "^ -- " LIMIT_COUNT 1)
+  string(REGEX MATCH "^trelkey \\(([^)]*)\\) " heading "${heading}")
+  set(version "${CMAKE_MATCH_1}")
+  string(REGEX MATCH ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9]+) " date "${signature}")
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(FIND months "${CMAKE_MATCH_2}" month)
+  if(NOT version STREQUAL PROJECT_VERSION OR month LESS 0)
+    message(FATAL_ERROR "${changelog}: the newest entry is not version ${PROJECT_VERSION} with a date")
+  endif()
+  math(EXPR month "${month} + 101")
+  string(SUBSTRING "${month}" 1 2 month)
+  set(TRELKEY_RELEASE_DATE "${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1}")
+  add_custom_command(OUTPUT "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz"
+    COMMAND gzip -9 -n -c "${changelog}" > "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz"
+    DEPENDS "${changelog}"
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  add_custom_target(trelkey_changelog ALL DEPENDS "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz")
+  install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
   # The man page, gzipped as Debian installs man pages (-n: no name or time
   # stamp inside, so the same page gives the same bytes).
   set(man_page "${TRELKEY_PACKAGING_BINARY_DIR}/trelkey.1")

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the packaging tests: counts checks and prints the closing line.
 #   source check.sh; expect NAME CONDITION...; finish
 passed=0
@@ -27,17 +28,6 @@ expect_equal() {
         echo "  got:      $2"
         echo "  expected: $3"
     fi
-}
-
-# skip_without TOOL...: exits 77 (skipped) when a tool is missing.
-skip_without() {
-    local tool
-    for tool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "skipped: $tool is not installed"
-            exit 77
-        fi
-    done
 }
 
 # use_work_dir: sets work to a new directory, removed when the test ends.

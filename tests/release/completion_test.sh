@@ -6,11 +6,13 @@
 set -u
 completion=$1 program=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=check.sh
 source "$here/check.sh"
 
 # The completion is loaded into a shell that has no bash-completion
 # library, and with bash's own word breaks (which hold ':' and '=', not ',').
 COMP_WORDBREAKS=$' \t\n"\'><=;|&(:'
+# shellcheck source=/dev/null
 source "$completion"
 expect_equal "registered for trelkey" "$(complete -p trelkey)" "complete -F _trelkey trelkey"
 function_name=$(complete -p trelkey | sed -n 's/.* -F \([^ ]*\) .*/\1/p')

@@ -4,8 +4,8 @@
 #   imports_test.sh OBJDUMP PROGRAM.exe
 set -u
 objdump=$1 program=$2
-imports=$("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
-echo "imports: $(echo $imports)"
+imports=$("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort -u)
+echo "imports: ${imports//$'\n'/ }"
 status=0
 for dll in $imports; do
     case $dll in

@@ -6,6 +6,7 @@
 set -u
 objdump=$1 objcopy=$2 program=$3 version=$4 manifest=$5
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=check.sh
 source "$here/check.sh"
 use_work_dir
 
@@ -34,7 +35,7 @@ utf16() { printf '%s' "$1" | sed 's/./&\n/g' | while IFS= read -r c; do
 # characters with terminator, type 1 (text), key, padding, value.
 string_entry() {
     local key=$1 value=$2
-    local value_words=$(((${#value} + 1)))
+    local value_words=$((${#value} + 1))
     printf '[0-9a-f]{4}%02x%02x0100%s0000(0000)?%s0000' \
         $((value_words & 255)) $((value_words >> 8)) "$(utf16 "$key")" "$(utf16 "$value")"
 }

@@ -6,6 +6,7 @@
 set -u
 rule_file=$1 identity_source=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=check.sh
 source "$here/check.sh"
 
 # An ID of the program, 0xXXXX in its generated source, as udev reads it from

@@ -6,6 +6,7 @@
 set -u
 config=$1 version=$2 platform=$3
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=check.sh
 source "$here/check.sh"
 use_work_dir
 build_package ZIP "$config"
