@@ -36,16 +36,6 @@ use_work_dir() {
     trap 'rm -rf "$work"' EXIT
 }
 
-# build_package GENERATOR CPACK_CONFIG: CPack builds the package from the
-# build tree into $work; the test fails at once when it cannot.
-build_package() {
-    if ! cpack --config "$2" -G "$1" -B "$work" >"$work/cpack.log" 2>&1; then
-        cat "$work/cpack.log"
-        echo "FAIL cpack"
-        exit 1
-    fi
-}
-
 finish() {
     echo "$passed passed, $failed failed"
     [ "$failed" = 0 ]

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the .deb as a user would, tries it (the program on PATH, man finds
+# its page, bash-completion loads its completion, -r without a device), then
+# purges it and checks that nothing is left. Run as root.
+#   install_test.sh DEB
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=check.sh
+source "$here/check.sh"
+if dpkg -s trelkey >/dev/null 2>&1; then apt-get purge -y trelkey >/dev/null; fi
+apt-get install -y "$1" >/dev/null || { echo "FAIL apt-get install $1"; exit 1; }
+
+expect_equal "program on PATH" "$(command -v trelkey)" /usr/bin/trelkey
+expect_equal "man -w trelkey" "$(man -w trelkey)" /usr/share/man/man1/trelkey.1.gz
+# bash-completion loads the installed file on the first <tab> after "trelkey".
+# shellcheck disable=SC2016 # the variables of the bash that loads the completion
+expect_equal "installed completion of trelkey -s KEY_A,CT" "$(bash -c '
+    source /usr/share/bash-completion/bash_completion
+    _completion_loader trelkey
+    COMP_WORDS=(trelkey -s KEY_A,CT) COMP_CWORD=2
+    $(complete -p trelkey | sed -n "s/.* -F \([^ ]*\) .*/\1/p") trelkey KEY_A,CT -s
+    echo "${COMPREPLY[*]}"')" "KEY_A,CTRL_LEFT KEY_A,CTRL_RIGHT"
+# No device is attached here: the message ends in a blank, the status is 2.
+expect_equal "trelkey -r without a device" "$(trelkey -r 2>&1 >/dev/null; echo "status $?")" \
+    "Device open error. 
+status 2"
+
+apt-get purge -y trelkey >/dev/null
+expect_equal "purged: no dpkg state" "$(dpkg-query -W -f='${db:Status-Abbrev}' trelkey 2>/dev/null)" ""
+for file in /usr/bin/trelkey /usr/lib/udev/rules.d/70-trelkey.rules /usr/share/doc/trelkey; do
+    expect "purged: no $file" test ! -e "$file"
+done
+finish
