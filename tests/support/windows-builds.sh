@@ -50,6 +50,8 @@ elif ! probe; then
         skip "wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)"
         exit 0
     fi
+    # A prefix made while wine32 was missing or could not start has no
+    # 32-bit half; only a new one tells whether the machine is the cause.
     echo "The probe did not run; trying again in a new wine prefix."
     rm -f "$prefix/trelkey-wine-packages"
     probe && exit 0
