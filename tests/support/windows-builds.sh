@@ -6,8 +6,9 @@
 #     under wine. Exits 77 (skipped) when the cross compiler is missing.
 #   windows-builds.sh test BUILD_DIR REGEX
 #     runs that build's tests matching REGEX under wine, or reports them
-#     skipped: no build, no wine, or wine cannot run the probe (a 32-bit one
-#     where the machine runs no 32-bit programs).
+#     skipped: no build, no wine, no wine32, or a machine that runs no 32-bit
+#     programs. A probe that fails for any other reason, in a new wine prefix
+#     too, fails the build step.
 set -u
 step=$1
 if [ "$step" = test ]; then
@@ -33,18 +34,35 @@ fi
 preset=windows
 [ "$arch" = x86_64 ] || preset=windows-$arch
 cd "$source" || exit 1
-cmake --preset "$preset" -B "$dir" -DTRELKEY_WINEPREFIX="$(dirname "$dir")/wineprefix" &&
+prefix=$(dirname "$dir")/wineprefix
+cmake --preset "$preset" -B "$dir" -DTRELKEY_WINEPREFIX="$prefix" &&
     cmake --build "$dir" -j"$(nproc)" || exit 1
+probe() { ctest --test-dir "$dir" -R '^wine_probe$' --output-on-failure >"$dir/probe.log"; }
+# Debian's 32-bit loader, from wine32:i386.
+loader=/usr/lib/wine/wine
 if ! command -v wine >/dev/null; then
     skip "wine is not installed (apt-get install wine wine64)"
-elif ! ctest --test-dir "$dir" -R '^wine_probe$' --output-on-failure >"$dir/probe.log"; then
+elif ! probe; then
     cat "$dir/probe.log"
     # 64-bit programs run wherever wine is installed: a failure is an error.
     [ "$arch" = x86_64 ] && exit 1
-    reason="this machine cannot run 32-bit programs under wine (probe failed)"
-    # Debian's layout: the 64-bit loader without the 32-bit one (wine32:i386).
-    [ -x /usr/lib/wine/wine64 ] && [ ! -e /usr/lib/wine/wine ] &&
-        reason+="; wine32 is not installed (dpkg --add-architecture i386, apt-get install wine32:i386)"
-    skip "$reason"
+    if [ -x /usr/lib/wine/wine64 ] && [ ! -e "$loader" ]; then
+        skip "wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)"
+        exit 0
+    fi
+    # A prefix made while wine32 was missing or could not start has no
+    # 32-bit half; only a new one tells whether the machine is the cause.
+    echo "The probe did not run; trying again in a new wine prefix."
+    rm -f "$prefix/trelkey-wine-packages"
+    probe && exit 0
+    cat "$dir/probe.log"
+    error=$("$loader" --version 2>&1 >/dev/null)
+    case $error in
+    *"Exec format error"*)
+        skip "this machine cannot run 32-bit programs ($loader: Exec format error), in a new wine prefix too" ;;
+    *)
+        echo "wine runs no 32-bit program here although its 32-bit loader starts; $loader --version: $error"
+        exit 1 ;;
+    esac
 fi
 exit 0

@@ -8,6 +8,12 @@
 # that loader cannot even start on a kernel that runs no 32-bit programs, which
 # would stop the 64-bit tests too. The prefix is made by the 64-bit loader for
 # the same reason; it runs 32-bit programs as well where wine32 works.
+#
+# The prefix holds the list of wine's installed packages it was made with and
+# is made again when that list changed: one made before wine32 was installed
+# has no 32-bit half. Removing the list forces a new prefix. Each program
+# holds the lock shared while it runs (wineserver inherits it), so a new
+# prefix is never made under a running one.
 set -u
 : "${TRELKEY_WINEPREFIX:?}"
 export WINEPREFIX=$TRELKEY_WINEPREFIX
@@ -20,14 +26,21 @@ if [ -x /usr/lib/wine/wine64 ]; then
     boot=/usr/lib/wine/wine64
     [ "${TRELKEY_WINE_BITS:-}" = 64 ] && wine=$boot && export WINELOADER=$boot
 fi
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            WINELOADER=$boot "$boot" wineboot -i >/dev/null 2>&1
-            wineserver -w
-        fi
-    ) 9>"$WINEPREFIX.lock"
+packages=$(dpkg-query -W -f='${binary:Package} ${Version} ${db:Status-Abbrev}\n' \
+    'wine*' 'libwine*' 2>/dev/null)
+list=$WINEPREFIX/trelkey-wine-packages
+current() { [ -f "$list" ] && [ "$(cat "$list")" = "$packages" ]; }
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+if ! current; then
+    flock 9
+    if ! current; then
+        wineserver -k >/dev/null 2>&1
+        rm -rf "$WINEPREFIX"
+        WINELOADER=$boot "$boot" wineboot -i >/dev/null 2>&1
+        wineserver -w
+        [ -f "$WINEPREFIX/system.reg" ] && printf '%s\n' "$packages" >"$list"
+    fi
 fi
+flock -s 9
 exec "$wine" "$@"
