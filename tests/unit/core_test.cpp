@@ -71,7 +71,7 @@ TEST(CommandLine, GivesTheCommandAndTheAssignments) {
         {{"-s", "KEY_A, CTRL_LEFT"}, COMMAND_USAGE, {}},
         {{"-s", ",CTRL_LEFT"}, COMMAND_USAGE, {}},
         {{"-s", "0xff"}, COMMAND_USAGE, {}},
-        // Fields of 63 and 64 characters: the longest kept, the shortest refused.
+        // A field of 63 characters is kept (and names no key), one of 64 refused.
         {{"-s", "KEY_Aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
          COMMAND_USAGE,
          {}},
