@@ -175,32 +175,33 @@ bool locate_node(unsigned node, NodeLocation* location) {
     if (name == nullptr || (name != uevent && name[-1] != '\n')) return false;
     name += 8;
     const int name_length = static_cast<int>(strcspn(name, "\n"));
-    unsigned major_number = 0;
-    unsigned minor_number = 0;
-    char end = '\0';
-    if (name_length == 0 || sscanf(number, "%u:%u%c", &major_number, &minor_number, &end) != 2) {
-        return false;
-    }
+    char* end = nullptr;
+    const unsigned long major_number = strtoul(number, &end, 10);
+    if (name_length == 0 || end == number || *end != ':') return false;
+    const char* minor_text = end + 1;
+    const unsigned long minor_number = strtoul(minor_text, &end, 10);
+    if (end == minor_text || *end != '\0') return false;
     snprintf(location->path, sizeof location->path, "/dev/%.*s", name_length, name);
     location->number = makedev(major_number, minor_number);
     return true;
 }
+
+const char* const NOT_MATCHED = "not the device that was matched";
 
 // Why an open node is not the device matched, or null when it is: it must be
 // the character device sysfs numbered, and hidraw must report it on USB with
 // the wanted IDs. The node's name may have passed to another device since
 // sysfs was read.
 const char* node_mismatch(int fd, dev_t number, const DeviceIdentity& wanted) {
-    const char* const MISMATCH = "not the device that was matched";
     struct stat status;
     if (fstat(fd, &status) != 0) return strerror(errno);
-    if (!S_ISCHR(status.st_mode) || status.st_rdev != number) return MISMATCH;
+    if (!S_ISCHR(status.st_mode) || status.st_rdev != number) return NOT_MATCHED;
     hidraw_devinfo info = {};
     if (ioctl(fd, HIDIOCGRAWINFO, &info) < 0) return strerror(errno);
     const bool same = info.bustype == BUS_USB &&
                       static_cast<uint16_t>(info.vendor) == wanted.vendor_id &&
                       static_cast<uint16_t>(info.product) == wanted.product_id;
-    return same ? nullptr : MISMATCH;
+    return same ? nullptr : NOT_MATCHED;
 }
 
 // A feature request of one whole report; the ioctl gives the bytes moved.
