@@ -1,42 +1,41 @@
 #include "config/commands.h"
 
 #include <stdio.h>
-#include <string.h>
 
 #include "config/config_report.h"
 #include "hid/hid_device.h"
 
 namespace {
 
-void print_error_line(const char* text) { fprintf(stderr, "%s\n", text); }
-
-// Opens the device, or reports on standard error why it could not. When a
-// matching device was there but could not be opened, a second line names it
-// and the reason, so that a permission problem is told from a missing device.
-DeviceHandle open_device_or_report() {
-    OpenFailure failure = {};
-    const DeviceHandle device = open_trigger_device(&failure);
-    if (device == NO_DEVICE) {
-        print_error_line("Device open error. ");
-        if (failure.error != 0) {
-            fprintf(stderr, "trelkey: %s: %s\n", failure.path, strerror(failure.error));
-        }
+// Reports a failed step on standard error: its fixed line, then, when the
+// platform gave a reason, a line naming the device and the reason, so that
+// for example a permission problem is told from a missing device.
+void report_device_error(const char* line, const DeviceFailure& failure) {
+    fprintf(stderr, "%s\n", line);
+    if (failure.reason[0] != '\0') {
+        fprintf(stderr, "trelkey: %s: %s\n", failure.path, failure.reason);
     }
+}
+
+DeviceHandle open_device_or_report(DeviceFailure* failure) {
+    const DeviceHandle device = open_trigger_device(failure);
+    if (device == NO_DEVICE) report_device_error("Device open error. ", *failure);
     return device;
 }
 
 }  // namespace
 
 bool read_configuration() {
-    const DeviceHandle device = open_device_or_report();
+    DeviceFailure failure = {};
+    const DeviceHandle device = open_device_or_report(&failure);
     if (device == NO_DEVICE) return false;
     // The whole buffer is defined before the request: report ID, then every
     // channel unassigned.
     ConfigReport report = empty_config_report();
-    const bool fetched = hid_get_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
+    const bool fetched = hid_get_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure);
     close_device(device);
     if (!fetched) {
-        print_error_line("Device read error. ");
+        report_device_error("Device read error. ", failure);
         return false;
     }
     print_config_listing(report, stdout);
@@ -45,12 +44,13 @@ bool read_configuration() {
 
 bool set_configuration(const ChannelAssignment* assignments) {
     ConfigReport report = build_config_report(assignments);
-    const DeviceHandle device = open_device_or_report();
+    DeviceFailure failure = {};
+    const DeviceHandle device = open_device_or_report(&failure);
     if (device == NO_DEVICE) return false;
-    const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH);
+    const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure);
     close_device(device);
     if (!sent) {
-        print_error_line("Device write error. ");
+        report_device_error("Device write error. ", failure);
         return false;
     }
     printf("Success to setup configuration.\n");

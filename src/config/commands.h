@@ -6,12 +6,13 @@
 
 // Fetches the configuration report and prints its listing. False, with an
 // error line on standard error and nothing on standard output, when the
-// device could not be opened or refused the request.
+// device could not be opened or refused the request; a second line names the
+// device and the reason when the platform gave one.
 bool read_configuration();
 
 // Sends the report built from the assignment list and prints a confirmation.
-// False, with an error line on standard error, when the device could not be
-// opened or refused the request.
+// False, with an error line on standard error (and the second line as above),
+// when the device could not be opened or refused the request.
 bool set_configuration(const ChannelAssignment* assignments);
 
 #endif

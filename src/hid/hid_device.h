@@ -13,12 +13,15 @@ typedef intptr_t DeviceHandle;
 // No device; the value of Windows' INVALID_HANDLE_VALUE and of a failed open().
 constexpr DeviceHandle NO_DEVICE = -1;
 
-// Why a search ended without a device although one matched: the first
-// matching device node that could not be opened, and the errno of the open.
-// error stays 0 when nothing matched, and on Windows, which reports no reason.
-struct OpenFailure {
-    char path[64];
-    int error;
+// What the commands tell the user about the device, filled by the open and
+// by the feature requests of one command. path: the device opened (a
+// /dev node on Linux, the interface's device path on Windows), or, when none
+// opened, the first match that could not be opened; empty when nothing
+// matched. reason: why the last call failed, in the platform's words; empty
+// when it succeeded or the platform gave no reason. Both are cut to fit.
+struct DeviceFailure {
+    char path[260];
+    char reason[160];
 };
 
 // Makes the platform's HID access ready: on Windows it loads hid.dll and
@@ -27,15 +30,21 @@ struct OpenFailure {
 bool bind_hid_library();
 
 // Finds the device with the identity compiled into the program and opens it
-// for reading and writing. NO_DEVICE when there is none it could open;
-// failure, when given, then tells about a match that could not be opened.
-DeviceHandle open_trigger_device(OpenFailure* failure);
+// for reading and writing; NO_DEVICE when there is none it could open.
+// Linux: the first matching hidraw node, by number, that opens and proves to
+// be the device matched; a match that does not is named with its reason.
+// Windows: the first matching interface in SetupAPI's order; Windows opens
+// every HID interface before it can tell whether it matches, so an open it
+// refuses gives no reason.
+DeviceHandle open_trigger_device(DeviceFailure* failure);
 
-// Fetch or send the feature report whose ID is in report[0]. True only when
-// the device took or gave the whole report. The platforms' calls take the
-// buffer of a report they send as writable, so it is passed as such.
-bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length);
-bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length);
+// Fetch or send the feature report whose ID is in report[0], and set
+// failure->reason when the request fails. Linux: true only when the device
+// took or gave all length bytes. Windows: true when hid.dll's call succeeds;
+// Windows reports no length. The platforms' calls take the buffer of a
+// report they send as writable, so it is passed as such.
+bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure);
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure);
 
 void close_device(DeviceHandle device);
 

@@ -36,6 +36,28 @@ int hex_digit_value(char c) {
     return -1;
 }
 
+// Code of the row whose name equals the token, ASCII case ignored; CODE_NONE
+// when there is none.
+uint8_t lookup_code_by_name(const char* token, const NameTable& table) {
+    const size_t length = strlen(token);
+    for (size_t row = 0; row < table.row_count; ++row) {
+        const char* name = table.rows[row].name;
+        if (strlen(name) != length) continue;
+        size_t i = 0;
+        while (i < length && ascii_upper(token[i]) == name[i]) ++i;
+        if (i == length) return table.rows[row].code;
+    }
+    return CODE_NONE;
+}
+
+// Name of the first row with this code, or null.
+const char* lookup_name_by_code(uint8_t code, const NameTable& table) {
+    for (size_t row = 0; row < table.row_count; ++row) {
+        if (table.rows[row].code == code) return table.rows[row].name;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const NameTable key_name_table = {KEY_ROWS, sizeof KEY_ROWS / sizeof KEY_ROWS[0]};
@@ -52,25 +74,6 @@ uint8_t parse_code_token(const char* token, const NameTable& table) {
         return static_cast<uint8_t>(high * 16 + low);
     }
     return lookup_code_by_name(token, table);
-}
-
-uint8_t lookup_code_by_name(const char* token, const NameTable& table) {
-    const size_t length = strlen(token);
-    for (size_t row = 0; row < table.row_count; ++row) {
-        const char* name = table.rows[row].name;
-        if (strlen(name) != length) continue;
-        size_t i = 0;
-        while (i < length && ascii_upper(token[i]) == name[i]) ++i;
-        if (i == length) return table.rows[row].code;
-    }
-    return CODE_NONE;
-}
-
-const char* lookup_name_by_code(uint8_t code, const NameTable& table) {
-    for (size_t row = 0; row < table.row_count; ++row) {
-        if (table.rows[row].code == code) return table.rows[row].name;
-    }
-    return nullptr;
 }
 
 DisplayText code_display_text(uint8_t code, const NameTable& table) {

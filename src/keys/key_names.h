@@ -37,13 +37,6 @@ struct DisplayText {
 // any other token is looked up by name. CODE_NONE when not acceptable.
 uint8_t parse_code_token(const char* token, const NameTable& table);
 
-// Code of the row whose name equals the token, ASCII case ignored; CODE_NONE
-// when there is none.
-uint8_t lookup_code_by_name(const char* token, const NameTable& table);
-
-// Name of the first row with this code, or null.
-const char* lookup_name_by_code(uint8_t code, const NameTable& table);
-
 DisplayText code_display_text(uint8_t code, const NameTable& table);
 
 #endif

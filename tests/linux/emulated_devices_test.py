@@ -6,13 +6,15 @@
 # the program, and checks its output and exit status, the reports held and the
 # nodes it tried to open.
 #
-#     emulated_devices_test.py TRELKEY
+#     emulated_devices_test.py TRELKEY FSTAT_PRELOAD
 #
-# TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". Exits 77
-# (skipped) when umockdev or its GObject bindings are missing.
+# TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". FSTAT_PRELOAD is
+# preloaded into it, so that fstat() of a node gives its device number. Exits
+# 77 (skipped) when umockdev or its GObject bindings are missing.
 import errno
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -30,7 +32,7 @@ if 'umockdev' not in os.environ.get('LD_PRELOAD', ''):
     # children into the testbed.
     os.execvp('umockdev-wrapper', ['umockdev-wrapper', sys.executable] + sys.argv)
 
-TRELKEY = os.path.abspath(sys.argv[1])
+TRELKEY, PRELOAD = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 EMPTY = '01ffffffffffffffff'
 WRITTEN = '01003e0115ffffffff'
 RULE = '-' * 52 + '\n'
@@ -39,7 +41,10 @@ LISTING = ('Current Configuration \n' + RULE + '  Ch    Key            Modified 
 SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''),
             (['-r'], 0, LISTING, '')]
 NOT_FOUND = [(['-r'], 2, '', 'Device open error. \n'), (['-s', 'KEY_A'], 2, '', 'Device open error. \n')]
-REFUSED = [(['-r'], 2, '', 'Device read error. \n'), (['-s', 'KEY_A'], 2, '', 'Device write error. \n')]
+REFUSED = [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
+           (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n')]
+SHORT = [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (8 of 9 bytes)\n'),
+         (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: short feature report (8 of 9 bytes)\n')]
 
 # Report descriptors: a vendor collection, a keyboard, a mouse.
 VENDOR = '06a0ff0901a10185010901150026ff0075089508b102c0'
@@ -49,11 +54,15 @@ MOUSE = '05010902a1010901a100c0c0'
 
 # A hidraw node. bus: usb, bluetooth (behind a USB adapter with the trigger's
 # identity), uhid, i2c, or a USB layout whose HID_ID names Bluetooth. answer:
-# ok, refuse or short.
+# ok, refuse or short. devname: the node's name in /dev. rdev: the node's
+# device number when it is not the one sysfs gives. info: what HIDIOCGRAWINFO
+# answers (bus, vendor, product) when not the sysfs IDs on USB; None refuses.
 def device(node, **fields):
     return dict(dict(node=node, vendor='1209', product='4b53', maker='Trelkéy ??',
                      name='Kestavo', bus='usb', usb=node, interface=0, descriptor=VENDOR,
-                     answer='ok', report=EMPTY, denied=False), **fields)
+                     answer='ok', report=EMPTY, denied=False, devname=f'hidraw{node}', rdev=None,
+                     info=(3, int(fields.get('vendor', '1209'), 16),
+                           int(fields.get('product', '4b53'), 16))), **fields)
 
 
 # The device and its parents, in umockdev's text form, one a paragraph.
@@ -80,18 +89,23 @@ def paragraphs(hidraw):
         f"P: {parent}/{hid}\nE: SUBSYSTEM=hid\nE: HID_ID={bus}:0000{ids.replace(':', ':0000')}\n"
         f"H: report_descriptor={hidraw['descriptor']}\n",
         f'P: {parent}/{hid}/hidraw/hidraw{node}\nE: SUBSYSTEM=hidraw\n'
-        f'E: DEVNAME=/dev/hidraw{node}\nN: hidraw{node}=00\nA: dev=247:{node}\\n\n'
+        f"E: DEVNAME=/dev/{hidraw['devname']}\nN: {hidraw['devname']}=00\nA: dev=247:{node}\\n\n"
         f'L: device=../../../{hid}\n']
 
 
-# A feature report request, answered as the emulated device is set up: hidraw's
-# HIDIOCGFEATURE and HIDIOCSFEATURE, type 'H', numbers 7 and 6.
+# A hidraw request, answered as the emulated device is set up: HIDIOCGRAWINFO,
+# and the feature reports HIDIOCGFEATURE and HIDIOCSFEATURE, type 'H', numbers
+# 7 and 6.
 def answer(hidraw, client):
     request = client.get_request()
     size, number = (request >> 16) & 0x3FFF, request & 0xFF
+    if request == 0x80084803 and hidraw['info']:
+        client.get_arg().resolve(0, 8).update(0, struct.pack('<Ihh', *hidraw['info']))
+        client.complete(0, 0)
+        return True
     if request >> 30 != 3 or (request >> 8) & 0xFF != ord('H') or number not in (6, 7) \
             or size != 9 or hidraw['answer'] == 'refuse':
-        client.complete(-1, errno.EIO)
+        client.complete(-1, errno.EPIPE)
         return True
     data = client.get_arg().resolve(0, size)
     if number == 7:
@@ -117,13 +131,16 @@ def run_scenario(name, devices, runs, opened, held=None):
         handler.connect('client-connected', lambda _, client: attempts.update(
             {client.get_devnode(): attempts.get(client.get_devnode(), 0) + 1}))
         handler.connect('handle-ioctl', lambda _, client, hidraw=hidraw: answer(hidraw, client))
-        testbed.attach_ioctl(f"/dev/hidraw{hidraw['node']}", handler)
+        testbed.attach_ioctl(f"/dev/{hidraw['devname']}", handler)
         handlers.append(handler)
+        if hidraw['rdev']:
+            os.remove(f"{root}/dev/.node/{hidraw['devname']}")
+            os.symlink(hidraw['rdev'], f"{root}/dev/.node/{hidraw['devname']}")
         # As root the program runs as nobody, who may not open a node only
         # root may; otherwise a node its owner may not open stands in.
-        os.chmod(f"{root}/dev/hidraw{hidraw['node']}",
+        os.chmod(f"{root}/dev/{hidraw['devname']}",
                  (0o600 if os.geteuid() == 0 else 0) if hidraw['denied'] else 0o666)
-    command = [TRELKEY]
+    command, preload = [TRELKEY], PRELOAD
     if os.geteuid() == 0 and any(hidraw['denied'] for hidraw in devices):
         for directory, _, files in os.walk(root):
             os.chmod(directory, 0o755)
@@ -131,10 +148,13 @@ def run_scenario(name, devices, runs, opened, held=None):
                 os.chmod(f'{directory}/{file}', 0o777)  # the ioctl sockets
         command = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups',
                    shutil.copy(TRELKEY, root)]
+        preload = shutil.copy(PRELOAD, root)
     problems = []
     for arguments, *expected in runs:
         # Standard output None: it goes to a full disk.
-        result = subprocess.run(command + arguments, stderr=subprocess.PIPE, text=True,
+        result = subprocess.run(command + arguments, stderr=subprocess.PIPE, text=True, env=dict(
+                                    os.environ, LD_PRELOAD=f"{os.environ['LD_PRELOAD']} {preload}",
+                                    UMOCKDEV_DIR=root),
                                 stdout=open('/dev/full', 'w') if expected[1] is None else subprocess.PIPE)
         if [result.returncode, result.stdout, result.stderr] != expected:
             problems.append(f'{arguments}: {result.returncode} {result.stdout!r} '
@@ -145,7 +165,7 @@ def run_scenario(name, devices, runs, opened, held=None):
         if attempts == opened:
             break
         time.sleep(0.02)
-    reports = {f"/dev/hidraw{hidraw['node']}": hidraw['report'] for hidraw in devices}
+    reports = {f"/dev/{hidraw['devname']}": hidraw['report'] for hidraw in devices}
     if attempts != opened or held and {node: reports[node] for node in held} != held:
         problems.append(f'opened {attempts}, holding {reports}; expected {opened}, {held}')
     testbed.clear()
@@ -166,7 +186,7 @@ SCENARIOS = [
       (['-s', 'KEY_A'], 2, None, 'trelkey: write error: No space left on device\n')],
      twice(0), {'/dev/hidraw0': '010004ffffffffffff'}),
     ('refused requests', [device(0, answer='refuse')], REFUSED, twice(0), {'/dev/hidraw0': EMPTY}),
-    ('short transfers', [device(0, answer='short', report=WRITTEN)], REFUSED, twice(0),
+    ('short transfers', [device(0, answer='short', report=WRITTEN)], SHORT, twice(0),
      {'/dev/hidraw0': WRITTEN}),
     ('no device', [], NOT_FOUND, {}),
     ('wrong IDs', [device(0, vendor='1208'), device(1, product='4b52'),
@@ -202,6 +222,15 @@ SCENARIOS = [
      {'/dev/hidraw3': 1, '/dev/hidraw5': 1}),
     ('a match the user may not open, then one that opens', [device(3, denied=True), device(7)],
      SET_READ, {'/dev/hidraw3': 2, '/dev/hidraw7': 2}, {'/dev/hidraw7': WRITTEN}),
+    ('a node named by udev', [device(4, devname='trigger')], SET_READ, {'/dev/trigger': 2},
+     {'/dev/trigger': WRITTEN}),
+    ('nodes that are not the device matched, then one that is',
+     [device(1, rdev='247:9'), device(2, info=(3, 0x1209, 0x4b52)), device(3, info=(5, 0x1209, 0x4b53)),
+      device(4, info=(3, 0x1208, 0x4b53)), device(5, info=None), device(6)],
+     SET_READ, {f'/dev/hidraw{n}': 2 for n in range(1, 7)}, {'/dev/hidraw6': WRITTEN}),
+    ('nodes that are not the device matched', [device(1, rdev='247:9'), device(2, info=(5, 0x1209, 0x4b53))],
+     [(['-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw1: not the device that was matched\n')],
+     {'/dev/hidraw1': 1, '/dev/hidraw2': 1}),
 ]
 
 failed = sum(not run_scenario(*scenario) for scenario in SCENARIOS)

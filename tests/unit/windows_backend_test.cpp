@@ -11,15 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "config/commands.h"
 #include "hid/hid_device.h"
 #include "hid/windows/hid_library.h"
 
 namespace {
 
 // Where an interface fails: enumeration, the detail size query, the detail
-// call, the open, the attributes call (after writing the IDs), a text. A
-// faulty interface also refuses feature requests.
-enum Fault { NONE, ENUMERATION, DETAIL_SIZE, DETAIL, OPEN, ATTRIBUTES, MAKER, NAME };
+// call, the open, the attributes call (after writing the IDs), a text, the
+// feature requests only. A faulty interface refuses feature requests.
+enum Fault { NONE, ENUMERATION, DETAIL_SIZE, DETAIL, OPEN, ATTRIBUTES, MAKER, NAME, FEATURE };
 
 struct FakeInterface {
     USHORT vendor_id, product_id;
@@ -29,14 +30,17 @@ struct FakeInterface {
 
 struct FakeWin32 {
     std::vector<FakeInterface> bus;
-    int missing_export = -1;    // the first slot hid.dll lacks; 9: no hid.dll
+    int missing_export = -1;    // index from 0 of the first export hid.dll lacks; 9: no hid.dll
     bool old_windows = false;   // refuses LOAD_LIBRARY_SEARCH_SYSTEM32 (7 without KB2533623)
     std::string loads;          // "<name> <flags>;" per load
     int handles = 0, sets = 0;  // taken and not given back
     unsigned highest_index = 0;
     std::vector<int> opened;       // interface indices, in order
     std::vector<uint8_t> feature;  // what the last feature call got
+    DWORD feature_error = 0;       // GetLastError() after a refused one
+    std::string message;           // FormatMessageA's text for it; none when empty
 } fake;
+DWORD last_error;
 
 // Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
 FakeInterface& at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
@@ -57,6 +61,7 @@ BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
 BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
     fake.feature.assign(static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + length);
     memset(buffer, static_cast<int>(&at(device) - fake.bus.data()), length);
+    last_error = fake.feature_error;
     return at(device).fault == NONE;
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
@@ -76,12 +81,19 @@ const struct {
     {"HidD_SetFeature", Function(exchange_feature)},
     {"HidD_GetNumInputBuffers", abort},
     {"HidD_SetNumInputBuffers", abort}};
-DWORD last_error;
 
 }  // namespace
 
 // NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
+                            DWORD size, va_list* arguments) {
+    const bool answered = flags == (FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS) &&
+                          !source && id == fake.feature_error && !language && !arguments &&
+                          fake.message.size() < size;
+    snprintf(buffer, size, "%s", answered ? fake.message.c_str() : "");
+    return answered ? DWORD(fake.message.size()) : 0;
+}
 DWORD WINAPI GetLastError(void) { return last_error; }
 HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
@@ -155,7 +167,8 @@ DeviceHandle search(std::vector<FakeInterface> interfaces, int missing_export = 
     EXPECT_TRUE(bind_hid_library());
     fake.missing_export = missing_export;
     if (missing_export >= 0) bind_hid_library();
-    return open_trigger_device(nullptr);
+    DeviceFailure failure = {};
+    return open_trigger_device(&failure);
 }
 
 TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndEmptiesUnboundSlots) {
@@ -203,8 +216,8 @@ TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
          6,
          {3, 4, 5, 6}},
         {{device(ENUMERATION), device()}, -1, -1, {}},
-        {{device()}, 1, -1, {}},  // the search needs slots 1 to 4
-        {{device()}, 3, -1, {}},
+        {{device()}, 1, -1, {}},  // the search needs slots 1 to 4: here 2 is missing,
+        {{device()}, 3, -1, {}},  // here 4
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.found < 0 ? -1 : 0x1000 + c.found, search(c.bus, c.missing_export));
@@ -221,19 +234,49 @@ TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
 
 TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
     search({device(), device(OPEN)});
+    DeviceFailure failure = {};
     for (DeviceHandle handle : {0x1000, 0x1001}) {
         uint8_t report[9] = {1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB};
-        EXPECT_EQ(handle == 0x1000, hid_get_feature(handle, report, 9));
+        EXPECT_EQ(handle == 0x1000, hid_get_feature(handle, report, 9, &failure));
         EXPECT_EQ(std::vector<uint8_t>({1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB}), fake.feature);
         EXPECT_EQ(handle - 0x1000, report[8]);
-        EXPECT_EQ(handle == 0x1000, hid_set_feature(handle, report, 9));
+        EXPECT_EQ(handle == 0x1000, hid_set_feature(handle, report, 9, &failure));
         EXPECT_EQ(std::vector<uint8_t>(9, uint8_t(handle - 0x1000)), fake.feature);
     }
     close_device(0x1000);
     EXPECT_EQ(0, fake.handles);
     uint8_t report[9] = {1};
-    EXPECT_EQ(0x1000, search({device()}, 5));  // slots 5 to 8 empty
-    EXPECT_FALSE(hid_get_feature(0x1000, report, 9) || hid_set_feature(0x1000, report, 9));
+    EXPECT_EQ(0x1000, search({device()}, 5));  // slots 6 to 9 empty
+    EXPECT_FALSE(hid_get_feature(0x1000, report, 9, &failure) ||
+                 hid_set_feature(0x1000, report, 9, &failure));
+}
+
+// The commands' error lines: the second names the interface that matched and
+// Windows' message for the error, when there is one.
+TEST(WindowsBackend, RefusedRequestsSayWhy) {
+    const std::string first[] = {"Device read error. \n", "Device write error. \n"};
+    const std::string device_1 = "trelkey: \\\\?\\hid#1: ";
+    const struct {
+        DWORD error;
+        std::string message, second_line;
+    } cases[] = {
+        {31, "A device attached to the system is not functioning.\r\n",
+         device_1 + "A device attached to the system is not functioning.\n"},
+        {1167, " Gone. \r\n \n", device_1 + " Gone.\n"},
+        {1167, "", device_1 + "Windows error 1167\n"},
+        {0, "The operation completed successfully.\r\n", ""},
+    };
+    const ChannelAssignment list[4] = {{0x04, 0}, {0xFF, 0xFF}, {0xFF, 0xFF}, {0xFF, 0xFF}};
+    for (const auto& c : cases) {
+        for (int set = 0; set < 2; ++set) {
+            search({device(NONE, u"Other"), device(FEATURE), device()});
+            fake.feature_error = c.error;
+            fake.message = c.message;
+            testing::internal::CaptureStderr();
+            EXPECT_FALSE(set ? set_configuration(list) : read_configuration());
+            EXPECT_EQ(first[set] + c.second_line, testing::internal::GetCapturedStderr());
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The trigger device on Linux: a hidraw node, chosen from what sysfs tells
-// about it before anything is opened, and opened only when it matches.
+// about it before anything is opened, opened only when it matches, and used
+// only once the open node has proved to be the device that sysfs described.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "hid/hid_device.h"
@@ -153,10 +156,70 @@ bool node_matches(unsigned node, const DeviceIdentity& wanted) {
                                                static_cast<size_t>(size));
 }
 
+// Where a node's device is: its path, from the DEVNAME its uevent gives
+// relative to /dev (udev may name it otherwise than hidraw<N>), and its
+// device number, from its dev attribute ("major:minor").
+struct NodeLocation {
+    char path[sizeof DeviceFailure::path];
+    dev_t number;
+};
+
+bool locate_node(unsigned node, NodeLocation* location) {
+    char uevent[ATTRIBUTE_SIZE];
+    char number[32];
+    if (!read_node_text(node, "uevent", uevent, sizeof uevent) ||
+        !read_node_text(node, "dev", number, sizeof number)) {
+        return false;
+    }
+    const char* name = strstr(uevent, "DEVNAME=");
+    if (name == nullptr || (name != uevent && name[-1] != '\n')) return false;
+    name += 8;
+    const int name_length = static_cast<int>(strcspn(name, "\n"));
+    char* end = nullptr;
+    const unsigned long major_number = strtoul(number, &end, 10);
+    if (name_length == 0 || end == number || *end != ':') return false;
+    const char* minor_text = end + 1;
+    const unsigned long minor_number = strtoul(minor_text, &end, 10);
+    if (end == minor_text || *end != '\0') return false;
+    snprintf(location->path, sizeof location->path, "/dev/%.*s", name_length, name);
+    location->number = makedev(major_number, minor_number);
+    return true;
+}
+
+const char* const NOT_MATCHED = "not the device that was matched";
+
+// Why an open node is not the device matched, or null when it is: it must be
+// the character device sysfs numbered, and hidraw must report it on USB with
+// the wanted IDs. The node's name may have passed to another device since
+// sysfs was read.
+const char* node_mismatch(int fd, dev_t number, const DeviceIdentity& wanted) {
+    struct stat status;
+    if (fstat(fd, &status) != 0) return strerror(errno);
+    if (!S_ISCHR(status.st_mode) || status.st_rdev != number) return NOT_MATCHED;
+    hidraw_devinfo info = {};
+    if (ioctl(fd, HIDIOCGRAWINFO, &info) < 0) return strerror(errno);
+    const bool same = info.bustype == BUS_USB &&
+                      static_cast<uint16_t>(info.vendor) == wanted.vendor_id &&
+                      static_cast<uint16_t>(info.product) == wanted.product_id;
+    return same ? nullptr : NOT_MATCHED;
+}
+
 // A feature request of one whole report; the ioctl gives the bytes moved.
-bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* report, size_t length) {
-    if (length == 0 || length > _IOC_SIZEMASK) return false;
-    return ioctl(static_cast<int>(device), request, report) == static_cast<int>(length);
+bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* report, size_t length,
+                      DeviceFailure* failure) {
+    if (length == 0 || length > _IOC_SIZEMASK) {
+        snprintf(failure->reason, sizeof failure->reason, "%s", strerror(EINVAL));
+        return false;
+    }
+    const int moved = ioctl(static_cast<int>(device), request, report);
+    if (moved == static_cast<int>(length)) return true;
+    if (moved < 0) {
+        snprintf(failure->reason, sizeof failure->reason, "%s", strerror(errno));
+    } else {
+        snprintf(failure->reason, sizeof failure->reason, "short feature report (%d of %zu bytes)",
+                 moved, length);
+    }
+    return false;
 }
 
 }  // namespace
@@ -164,30 +227,35 @@ bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* repor
 // hidraw is reached through the kernel directly; there is nothing to bind.
 bool bind_hid_library() { return true; }
 
-DeviceHandle open_trigger_device(OpenFailure* failure) {
+DeviceHandle open_trigger_device(DeviceFailure* failure) {
     const DeviceIdentity wanted = trigger_device_identity();
     unsigned nodes[MAX_NODES];
     const size_t count = list_nodes(nodes);
     for (size_t i = 0; i < count; ++i) {
-        if (!node_matches(nodes[i], wanted)) continue;
-        char path[32];
-        snprintf(path, sizeof path, "/dev/hidraw%u", nodes[i]);
-        const int fd = open(path, O_RDWR | O_CLOEXEC | O_NOCTTY);
-        if (fd >= 0) return fd;
-        if (failure != nullptr && failure->error == 0) {
-            snprintf(failure->path, sizeof failure->path, "%s", path);
-            failure->error = errno;
+        NodeLocation location;
+        if (!node_matches(nodes[i], wanted) || !locate_node(nodes[i], &location)) continue;
+        const int fd = open(location.path, O_RDWR | O_CLOEXEC | O_NOCTTY);
+        const char* reason = fd < 0 ? strerror(errno) : node_mismatch(fd, location.number, wanted);
+        if (reason == nullptr) {
+            snprintf(failure->path, sizeof failure->path, "%s", location.path);
+            failure->reason[0] = '\0';
+            return fd;
+        }
+        if (fd >= 0) close(fd);
+        if (failure->reason[0] == '\0') {
+            snprintf(failure->path, sizeof failure->path, "%s", location.path);
+            snprintf(failure->reason, sizeof failure->reason, "%s", reason);
         }
     }
     return NO_DEVICE;
 }
 
-bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
-    return exchange_feature(device, HIDIOCGFEATURE(length), report, length);
+bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {
+    return exchange_feature(device, HIDIOCGFEATURE(length), report, length, failure);
 }
 
-bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length) {
-    return exchange_feature(device, HIDIOCSFEATURE(length), report, length);
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {
+    return exchange_feature(device, HIDIOCSFEATURE(length), report, length, failure);
 }
 
 void close_device(DeviceHandle device) { close(static_cast<int>(device)); }

@@ -8,8 +8,8 @@
 // Whether a report descriptor describes nothing but keyboards and mice: it
 // parses to the end with balanced collections, has at least one top-level
 // application collection, and every one of them is Generic Desktop Mouse,
-// Keyboard or Keypad. Windows keeps such interfaces to itself, and so are
-// they never opened here either. A malformed descriptor gives false.
+// Keyboard or Keypad. Windows keeps such interfaces to itself, so they are
+// never opened on Linux either. A malformed descriptor gives false.
 bool descriptor_only_keyboards_and_mice(const uint8_t* descriptor, size_t size);
 
 #endif

@@ -1,6 +1,10 @@
-#include "hid/windows/discovery.h"
-
+// Finding and opening the trigger device among the HID interfaces that
+// SetupAPI lists.
+// <setupapi.h> builds on <windows.h>.
+#include <windows.h>
+//
 #include <setupapi.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -16,6 +20,9 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 8 ?
               "SP_DEVICE_INTERFACE_DETAIL_DATA_A's fixed part has the size Windows expects");
 
 namespace {
+
+// The search examines interface indices 0 to MAX_INTERFACES - 1.
+constexpr unsigned MAX_INTERFACES = 255;
 
 // Whether the slots a search calls are bound. The string slots are needed
 // only when the strings are compared.
@@ -47,9 +54,11 @@ bool interface_matches(HANDLE device, const DeviceIdentity& wanted) {
                           device);
 }
 
-// Allocates the interface's detail record and opens its device path.
-// INVALID_HANDLE_VALUE when the path cannot be had or the open fails.
-HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_data) {
+// Allocates the interface's detail record and opens its device path, which
+// it copies to path (cut to fit). INVALID_HANDLE_VALUE when the path cannot
+// be had or the open fails.
+HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_data,
+                      char (&path)[sizeof DeviceFailure::path]) {
     DWORD required_size = 0;
     SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, nullptr, 0, &required_size,
                                      nullptr);
@@ -64,6 +73,7 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
     HANDLE device = INVALID_HANDLE_VALUE;
     if (SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, detail, required_size,
                                          &required_size, nullptr)) {
+        snprintf(path, sizeof path, "%s", detail->DevicePath);
         device =
             CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -72,12 +82,13 @@ HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_d
     return device;
 }
 
-}  // namespace
-
-HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT product_id,
-                       const char* product) {
-    const DeviceIdentity wanted = {vendor_id, product_id, manufacturer, product};
-    if (!search_slots_bound(manufacturer != nullptr && product != nullptr)) {
+// Opens the first interface whose vendor ID, product ID, manufacturer string
+// and product string equal the wanted ones (the strings are compared only
+// when both are given), and leaves its device path in path.
+// INVALID_HANDLE_VALUE when none matched, none could be opened, or the HID
+// library is not bound.
+HANDLE find_hid_device(const DeviceIdentity& wanted, char (&path)[sizeof DeviceFailure::path]) {
+    if (!search_slots_bound(wanted.manufacturer != nullptr && wanted.product != nullptr)) {
         return INVALID_HANDLE_VALUE;
     }
     GUID hid_guid;
@@ -94,7 +105,7 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
         if (!SetupDiEnumDeviceInterfaces(device_set, nullptr, &hid_guid, index, &interface_data)) {
             break;
         }
-        HANDLE device = open_interface(device_set, &interface_data);
+        HANDLE device = open_interface(device_set, &interface_data, path);
         if (device == INVALID_HANDLE_VALUE) continue;
         if (interface_matches(device, wanted)) {
             match = device;
@@ -106,12 +117,16 @@ HANDLE find_hid_device(USHORT vendor_id, const char* manufacturer, USHORT produc
     return match;
 }
 
-// Windows gives no reason worth showing for an interface it would not open,
-// so failure is left as it is.
-DeviceHandle open_trigger_device(OpenFailure* /*failure*/) {
-    const DeviceIdentity wanted = trigger_device_identity();
-    return reinterpret_cast<DeviceHandle>(
-        find_hid_device(wanted.vendor_id, wanted.manufacturer, wanted.product_id, wanted.product));
+}  // namespace
+
+// Every HID interface is opened before it is known to match, and many, such
+// as keyboards, refuse it; so a refused open says nothing about the trigger
+// device, and no reason is given.
+DeviceHandle open_trigger_device(DeviceFailure* failure) {
+    char path[sizeof DeviceFailure::path] = "";
+    const HANDLE device = find_hid_device(trigger_device_identity(), path);
+    if (device != INVALID_HANDLE_VALUE) memcpy(failure->path, path, sizeof path);
+    return reinterpret_cast<DeviceHandle>(device);
 }
 
 void close_device(DeviceHandle device) { CloseHandle(reinterpret_cast<HANDLE>(device)); }

@@ -1,20 +1,24 @@
 #include "hid/windows/hid_library.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "hid/hid_device.h"
 
+HidEntryPoints hid_entry_points;
+
+namespace {
+
 const char* const HID_LIBRARY_NAME = "hid.DLL";
 
+constexpr int HID_ENTRY_POINT_COUNT = 9;
+
+// The export names, in slot order.
 const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT] = {
     "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
     "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
     "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers",
 };
-
-HidEntryPoints hid_entry_points;
-
-namespace {
 
 // GetProcAddress returns a generic function pointer; going through
 // void (*)(void) converts it to the slot's type without a cast-function-type
@@ -62,6 +66,36 @@ HMODULE load_hid_library() {
     return LoadLibraryA(path);
 }
 
+// Puts the system's message for the error of a failed call, without the
+// line break and blanks it ends in, into failure->reason; its number when
+// Windows has no message for it. Nothing when no error was set.
+void report_last_error(DeviceFailure* failure) {
+    const DWORD error = GetLastError();
+    if (error == 0) return;
+    char* reason = failure->reason;
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       0, reason, static_cast<DWORD>(sizeof failure->reason), nullptr);
+    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' ||
+                          reason[length - 1] == ' ')) {
+        --length;
+    }
+    reason[length] = '\0';
+    if (length == 0) {
+        snprintf(reason, sizeof failure->reason, "Windows error %lu",
+                 static_cast<unsigned long>(error));
+    }
+}
+
+// Calls a feature slot; an empty slot counts as a refused request.
+bool exchange_feature(PHidD_GetFeature call, DeviceHandle device, uint8_t* report, size_t length,
+                      DeviceFailure* failure) {
+    if (call == nullptr) return false;
+    if (call(reinterpret_cast<HANDLE>(device), report, static_cast<ULONG>(length))) return true;
+    report_last_error(failure);
+    return false;
+}
+
 }  // namespace
 
 bool bind_hid_library() {
@@ -77,14 +111,10 @@ bool bind_hid_library() {
     return true;
 }
 
-bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length) {
-    if (hid_entry_points.get_feature == nullptr) return false;
-    return hid_entry_points.get_feature(reinterpret_cast<HANDLE>(device), report,
-                                        static_cast<ULONG>(length)) != FALSE;
+bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {
+    return exchange_feature(hid_entry_points.get_feature, device, report, length, failure);
 }
 
-bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length) {
-    if (hid_entry_points.set_feature == nullptr) return false;
-    return hid_entry_points.set_feature(reinterpret_cast<HANDLE>(device), report,
-                                        static_cast<ULONG>(length)) != FALSE;
+bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {
+    return exchange_feature(hid_entry_points.set_feature, device, report, length, failure);
 }

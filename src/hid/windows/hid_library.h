@@ -4,8 +4,9 @@
 
 #include "hid/windows/hid_dll.h"
 
-// The nine hid.dll entry points, in lookup order. A slot stays null until
-// bound; binding stops at the first name the library does not export.
+// The nine hid.dll entry points, in lookup order, numbered from 1. A slot
+// stays null until bound; binding stops at the first name the library does
+// not export.
 struct HidEntryPoints {
     PHidD_GetHidGuid get_hid_guid;
     PHidD_GetAttributes get_attributes;
@@ -18,19 +19,14 @@ struct HidEntryPoints {
     PHidD_SetNumInputBuffers set_num_input_buffers;
 };
 
-constexpr int HID_ENTRY_POINT_COUNT = 9;
-
-// Library file name and export names, in slot order.
-extern const char* const HID_LIBRARY_NAME;
-extern const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT];
-
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
 
 // bind_hid_library() (hid/hid_device.h) loads hid.dll from the system
 // directory and fills the slots in order. True when all nine were found.
 // Every slot is emptied first, so a failed binding never leaves slots from an
-// earlier one. hid_get_feature() and hid_set_feature() call slots 6 and 7; an
-// empty slot counts as a refused request.
+// earlier one. hid_get_feature() and hid_set_feature() call slots 6 and 7
+// (get_feature, set_feature); an empty slot counts as a refused request, with
+// no reason given.
 
 #endif

@@ -4,6 +4,7 @@
 #ifndef TRELKEY_TESTS_WINDOWS_H
 #define TRELKEY_TESTS_WINDOWS_H
 
+#include <stdarg.h>
 #include <stdint.h>
 
 #define WINAPI
@@ -21,6 +22,7 @@ typedef uintptr_t ULONG_PTR;
 typedef DWORD* PDWORD;
 typedef ULONG* PULONG;
 typedef void* PVOID;
+typedef const void* LPCVOID;
 typedef const char* PCSTR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
@@ -46,6 +48,8 @@ typedef struct _GUID {
 #define OPEN_EXISTING 3u
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
 #define ERROR_INVALID_PARAMETER 87u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 
 // Defined by the test double.
 // NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
@@ -59,6 +63,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           void* lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 }
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
