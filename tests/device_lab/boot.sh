@@ -51,15 +51,14 @@ exec switch_root /new /bin/bash /run/lab/run
 off switch_root
 INIT
 chmod +x "$work/initramfs/init"
-(cd "$work/initramfs" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
+(cd "$work/initramfs" && find . | "$busybox" cpio -o -H newc 2>/dev/null) >"$work/initramfs.cpio"
 
 # The second stage, on the root file system: the command, in this directory.
 cat >"$work/share/run" <<RUN
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin HOME=/root
-mount -t configfs configfs /sys/kernel/config
 mount -t tmpfs tmp /dev/shm
 modprobe -a libcomposite usb_f_fs usb_f_hid usbhid hid-generic uhid &&
-    modprobe dummy_hcd num=4 &&
+    modprobe dummy_hcd num=8 && mount -t configfs configfs /sys/kernel/config &&
     cd $(printf %q "$PWD") && $(printf '%q ' "$@") >/run/lab/output 2>&1
 echo \$? >/run/lab/status
 /bin/busybox poweroff -f
