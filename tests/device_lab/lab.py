@@ -216,7 +216,7 @@ def run_row(name, devices, runs, held=None, rule=None, uaccess=False):
                 problems.append(f'{arguments}: {result.returncode} {result.stdout!r} '
                                 f'{result.stderr!r}, expected {expected}')
         for index, hid in enumerate(devices):
-            if hid['kind'] == 'uhid' and hid['drop'] is None and 3 in uhid_events(hid):  # UHID_OPEN
+            if hid['kind'] == 'uhid' and hid['drop'] is None and 4 in uhid_events(hid):  # UHID_OPEN
                 problems.append(f'uhid device {index} was opened')
             elif hid['kind'] == 'ffs' and hid['report'] != hid['held']:
                 problems.append(f"device {index} holds {hid['report']}, expected {hid['held']}")
