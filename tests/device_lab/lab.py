@@ -28,7 +28,6 @@ LISTING = ('Current Configuration \n' + LINE + '  Ch    Key            Modified 
 SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''),
             (['-r'], 0, LISTING, '')]
 NOT_FOUND = [(['-r'], 2, '', 'Device open error. \n'), (['-s', 'KEY_A'], 2, '', 'Device open error. \n')]
-READ_ERROR = [(['-r'], 2, '', 'Device read error. \n')]
 FULL = 'trelkey: write error: No space left on device\n'
 # Report descriptors: a vendor collection with feature report 1 of 8 bytes;
 # a boot keyboard.
@@ -240,9 +239,12 @@ HIDRAW = [
     ('output lost on a full disk', [device(report=WRITTEN)],
      [(['-r'], 2, None, FULL), (['-s', 'KEY_A'], 2, None, FULL)], {0: '010004ffffffffffff'}),
     ('stalled requests', [device(answer='stall')],
-     [READ_ERROR[0], (['-s', 'KEY_A'], 2, '', 'Device write error. \n')]),
-    ('a short reply', [device(answer='short', report=WRITTEN)], READ_ERROR),
-    ('an empty reply', [device(answer='empty', report=WRITTEN)], READ_ERROR),
+     [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
+      (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n')]),
+    ('a short reply', [device(answer='short', report=WRITTEN)], [(['-r'], 2, '',
+     'Device read error. \ntrelkey: /dev/hidraw0: short feature report (8 of 9 bytes)\n')]),
+    ('an empty reply', [device(answer='empty', report=WRITTEN)], [(['-r'], 2, '',
+     'Device read error. \ntrelkey: /dev/hidraw0: short feature report (0 of 9 bytes)\n')]),
     ('no device', [], NOT_FOUND),
     ('wrong IDs', [device(vendor=0x1208), device(product=0x4B52),
                    device(vendor=0x4B53, product=0x1209)], NOT_FOUND),
