@@ -29,6 +29,7 @@ top=trelkey-$version-$6
 expect_equal "zip contents" "$(cd "$work" && cmake -E tar tf "$top.zip" | grep -v '/$' | sort)" \
     "$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/trelkey.exe")"
 (cd "$work" && cmake -E tar xf "$top.zip")
-expect "README.txt and LICENSE.txt in CRLF lines" test "$(cat "$work/$top/"*.txt | grep -vc $'\r$')" = 0
+expect_equal "lines not in CRLF" "$(cd "$work/$top" && grep -vc $'\r$' README.txt LICENSE.txt)" \
+    $'README.txt:0\nLICENSE.txt:0'
 expect "README names the version" grep -q "trelkey $version for Windows" "$work/$top/README.txt"
 finish
