@@ -15,16 +15,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FILE* const SINK = fopen("/dev/null", "w");
     if (SINK == nullptr) return 0;
+    // Each argument runs to the next NUL, the last to the string's own.
     const std::string text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> arguments = {"trelkey"};
-    for (size_t start = 0; start <= text.size();) {
-        const size_t end = std::min(text.find('\0', start), text.size());
-        arguments.push_back(text.substr(start, end - start));
-        start = end + 1;
+    std::vector<const char*> argv = {"trelkey", text.c_str()};
+    for (size_t i = 0; i < size; i++) {
+        if (text[i] == '\0') argv.push_back(text.c_str() + i + 1);
     }
-    std::vector<const char*> argv;
-    argv.reserve(arguments.size());
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     clear_assignment_list();
     if (parse_command_line(static_cast<int>(argv.size()), argv.data()) == COMMAND_SET) {
         const ConfigReport report = build_config_report(assignment_list);

@@ -20,10 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string utf8(bytes.begin(), bytes.end());
             narrow_utf8_string(utf8.c_str(), text);
             // Never longer than the UTF-8 bytes, nor than 256 units.
-            if (strlen(reinterpret_cast<char*>(text)) >
-                std::min<size_t>(strlen(utf8.c_str()), 256)) {
-                abort();
-            }
+            const size_t limit = std::min<size_t>(strlen(utf8.c_str()), 256);
+            if (strlen(reinterpret_cast<char*>(text)) > limit) abort();
             break;
         }
         default:

@@ -5,34 +5,31 @@
 # the program with a README.txt and LICENSE.txt in CRLF lines.
 #   windows_test.sh OBJDUMP PROGRAM.exe MANIFEST CPACK_CONFIG VERSION PLATFORM
 set -u
-objdump=$1 exe=$2 manifest=$3 config=$4 version=$5 platform=$6
-here=$(cd "$(dirname "$0")" && pwd)
+objdump=$1 exe=$2 version=$5
 # shellcheck source=check.sh
-source "$here/check.sh"
+source "$(dirname "$0")/check.sh"
 use_work_dir
 
 headers=$("$objdump" -p "$exe")
 expect_equal "imports" "$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]' |
-    sort -u | tr '\n' ' ')" "kernel32.dll msvcrt.dll setupapi.dll "
+    sort -u | paste -sd ' ')" "kernel32.dll msvcrt.dll setupapi.dll"
 expect "console subsystem" grep -qP '^Subsystem\s+00000003\s+\(Windows CUI\)' <<<"$headers"
 # The resource directory: type 0x18 (manifest) holds one entry, ID 1.
 expect "manifest is resource 1" grep -qzP '\n\s*\S+\s+Entry: ID: 0x000018[^\n]*\n[^\n]*\n\s*\S+\s+Entry: ID: 0x000001' <<<"$headers"
 "${objdump%objdump}objcopy" -O binary --only-section=.rsrc "$exe" "$work/rsrc"
 hex() { od -An -v -tx1 | tr -d ' \n'; }
-expect "manifest embedded byte for byte" grep -q "$(hex <"$manifest")" <<<"$(hex <"$work/rsrc")"
+expect "manifest embedded byte for byte" grep -q "$(hex <"$3")" <<<"$(hex <"$work/rsrc")"
 # Without the NULs of UTF-16 the version strings read as plain text.
-strings=$(tr -d '\000' <"$work/rsrc")
-for pair in ProductName=trelkey FileVersion="$version" ProductVersion="$version"; do
-    expect "version string $pair" grep -qaF "${pair%%=*}${pair#*=}" <<<"$strings"
+for string in ProductNametrelkey FileVersion"$version" ProductVersion"$version"; do
+    expect "version string $string" grep -qaF "$string" < <(tr -d '\000' <"$work/rsrc")
 done
 
-cpack --config "$config" -G ZIP -B "$work" >"$work/cpack.log" || { cat "$work/cpack.log"; exit 1; }
-top=trelkey-$version-$platform
+cpack --config "$4" -G ZIP -B "$work" >"$work/cpack.log" || { cat "$work/cpack.log"; exit 1; }
+top=trelkey-$version-$6
 expect_equal "zip contents" "$(cd "$work" && cmake -E tar tf "$top.zip" | grep -v '/$' | sort)" \
     "$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/trelkey.exe")"
 (cd "$work" && cmake -E tar xf "$top.zip")
-for text in README.txt LICENSE.txt; do
-    expect "$text in CRLF lines" test "$(grep -vc $'\r$' "$work/$top/$text")" = 0
-done
+expect_equal "lines not in CRLF" "$(cd "$work/$top" && grep -vc $'\r$' README.txt LICENSE.txt)" \
+    $'README.txt:0\nLICENSE.txt:0'
 expect "README names the version" grep -q "trelkey $version for Windows" "$work/$top/README.txt"
 finish

@@ -9,8 +9,5 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 "$@" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
-if [ "$status" = 77 ]; then
-    reason=$(grep -m 1 '^skipped' "$log")
-    echo "<CTestLabel>${reason:-skipped}</CTestLabel>"
-fi
+[ "$status" = 77 ] && echo "<CTestLabel>$(grep -m 1 '^skipped' "$log" || echo skipped)</CTestLabel>"
 exit "$status"

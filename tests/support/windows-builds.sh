@@ -10,18 +10,14 @@
 #     programs. A probe that fails for any other reason, in a new wine prefix
 #     too, fails the build step.
 set -u
-step=$1
-if [ "$step" = test ]; then
-    dir=$2
-    if [ -f "$dir/skipped" ]; then cat "$dir/skipped"; exit 77; fi
-    exec ctest --test-dir "$dir" -R "$3" --output-on-failure --no-tests=error -j2
+if [ "$1" = test ]; then
+    if [ -f "$2/skipped" ]; then cat "$2/skipped"; exit 77; fi
+    exec ctest --test-dir "$2" -R "$3" --output-on-failure --no-tests=error -j2
 fi
-arch=$2 source=$3 dir=$4
+arch=$2 dir=$4
 mkdir -p "$dir"
 rm -f "$dir/skipped"
-skip() {
-    echo "skipped: Windows $arch tests: $*" | tee "$dir/skipped"
-}
+skip() { echo "skipped: Windows $arch tests: $*" | tee "$dir/skipped"; }
 missing=""
 for tool in "$arch-w64-mingw32-g++-posix" "$arch-w64-mingw32-windres"; do
     command -v "$tool" >/dev/null || missing+=" $tool"
@@ -33,36 +29,32 @@ if [ -n "$missing" ]; then
 fi
 preset=windows
 [ "$arch" = x86_64 ] || preset=windows-$arch
-cd "$source" || exit 1
+cd "$3" || exit 1
 prefix=$(dirname "$dir")/wineprefix
-cmake --preset "$preset" -B "$dir" -DTRELKEY_WINEPREFIX="$prefix" &&
-    cmake --build "$dir" -j"$(nproc)" || exit 1
-probe() { ctest --test-dir "$dir" -R '^wine_probe$' --output-on-failure >"$dir/probe.log"; }
+cmake --preset "$preset" -B "$dir" -DTRELKEY_WINEPREFIX="$prefix" && cmake --build "$dir" -j"$(nproc)" || exit 1
+command -v wine >/dev/null || { skip "wine is not installed (apt-get install wine wine64)"; exit 0; }
+probe() {
+    ctest --test-dir "$dir" -R '^wine_probe$' --output-on-failure >"$dir/probe.log" && return
+    cat "$dir/probe.log"
+    return 1
+}
+probe && exit 0
+# 64-bit programs run wherever wine is installed: a failure is an error.
+[ "$arch" = x86_64 ] && exit 1
 # Debian's 32-bit loader, from wine32:i386.
 loader=/usr/lib/wine/wine
-if ! command -v wine >/dev/null; then
-    skip "wine is not installed (apt-get install wine wine64)"
-elif ! probe; then
-    cat "$dir/probe.log"
-    # 64-bit programs run wherever wine is installed: a failure is an error.
-    [ "$arch" = x86_64 ] && exit 1
-    if [ -x /usr/lib/wine/wine64 ] && [ ! -e "$loader" ]; then
-        skip "wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)"
-        exit 0
-    fi
-    # A prefix made while wine32 was missing or could not start has no
-    # 32-bit half; only a new one tells whether the machine is the cause.
-    echo "The probe did not run; trying again in a new wine prefix."
-    rm -f "$prefix/trelkey-wine-packages"
-    probe && exit 0
-    cat "$dir/probe.log"
-    error=$("$loader" --version 2>&1 >/dev/null)
-    case $error in
-    *"Exec format error"*)
-        skip "this machine cannot run 32-bit programs ($loader: Exec format error), in a new wine prefix too" ;;
-    *)
-        echo "wine runs no 32-bit program here although its 32-bit loader starts; $loader --version: $error"
-        exit 1 ;;
-    esac
+if [ -x /usr/lib/wine/wine64 ] && [ ! -e "$loader" ]; then
+    skip "wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)"
+    exit 0
 fi
-exit 0
+# A prefix made while wine32 was missing or could not start has no 32-bit
+# half; only a new one tells whether the machine is the cause.
+echo "The probe did not run; trying again in a new wine prefix."
+rm -f "$prefix/trelkey-wine-packages"
+probe && exit 0
+error=$("$loader" --version 2>&1 >/dev/null)
+if [[ $error != *"Exec format error"* ]]; then
+    echo "wine runs no 32-bit program here although its 32-bit loader starts; $loader --version: $error"
+    exit 1
+fi
+skip "this machine cannot run 32-bit programs ($loader: Exec format error), in a new wine prefix too"

@@ -15,12 +15,9 @@
 # holds the lock shared while it runs (wineserver inherits it), so a new
 # prefix is never made under a running one.
 set -u
-: "${TRELKEY_WINEPREFIX:?}"
-export WINEPREFIX=$TRELKEY_WINEPREFIX
-export WINEDEBUG=-all
 # No Mono or Gecko: the tests need neither, and their installers would stall
 # the first start on a machine without them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${TRELKEY_WINEPREFIX:?} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=wine boot=wine
 if [ -x /usr/lib/wine/wine64 ]; then
     boot=/usr/lib/wine/wine64
