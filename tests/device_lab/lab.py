@@ -39,10 +39,14 @@ def device(**fields):
     """A device of kind ffs (the trigger, keyboard=True puts a keyboard
     interface before it), or uhid (on bus 3, USB, or 5, Bluetooth).
     answer: ok, stall, short or empty. drop=N: removed once device N is
-    there, so that a later device takes its node. denied: node mode 0600."""
+    there, so that a later device takes its node. denied: node mode 0600.
+    renode=N: its /dev node made anew with device N's number. replaced: the
+    program is stopped as it opens the node, the device is unplugged and a
+    uhid device with other IDs, which takes the node, plugged in."""
     return dict(dict(kind='ffs', vendor=0x1209, product=0x4B53, maker='Trelkéy ??',
                      name='Kestavo', descriptor=VENDOR, answer='ok', report=EMPTY, bus=3,
-                     keyboard=False, drop=None, denied=False), **fields)
+                     keyboard=False, drop=None, denied=False, renode=None, replaced=False),
+                **fields)
 
 
 def write(path, data):
@@ -178,6 +182,32 @@ def uhid_events(hid):
             return events
 
 
+def run_replacing(hid, arguments):
+    """Runs the program under gdb, which stops it as it opens hid's node and
+    waits while the device is unplugged and another takes the same node."""
+    node = f"/dev/{hid['nodes'][-1]}"
+    os.mkfifo('/run/stopped')
+    gdb = subprocess.Popen(
+        ['gdb', '-q', '-batch', '-ex', 'catch syscall openat',
+         '-ex', f'condition 1 $_streq((char *) $rsi, "{node}")',
+         '-ex', f"run {' '.join(arguments)} >/run/out 2>/run/err",
+         '-ex', 'shell echo >/run/stopped; read line </run/stopped', '-ex', 'delete',
+         '-ex', 'continue', '-ex', 'quit $_exitcode', TRELKEY], stdout=subprocess.DEVNULL)
+    with open('/run/stopped') as stopped:
+        stopped.read()
+    remove(hid)
+    other = device(kind='uhid', product=0x4B52)
+    wait_for('the node gone', lambda: not os.path.exists(node))
+    make(other)
+    with open('/run/stopped', 'w') as stopped:
+        stopped.write('go\n')
+    status = gdb.wait()
+    os.remove('/run/stopped')
+    remove(other)
+    return subprocess.CompletedProcess(arguments, status, open('/run/out').read(),
+                                       open('/run/err').read())
+
+
 def current_tags(node):
     subprocess.run(['udevadm', 'settle'], check=True)
     info = subprocess.run(['udevadm', 'info', '--query=property', f'/dev/{node}'],
@@ -203,14 +233,22 @@ def run_row(name, devices, runs, held=None, rule=None, uaccess=False):
             for dropped in devices:
                 if dropped['drop'] == index:
                     remove(dropped)
+        for hid in devices:
+            if hid['renode'] is not None:
+                node = f"/dev/{hid['nodes'][-1]}"
+                os.remove(node)
+                os.mknod(node, 0o20600, os.stat(f"/dev/{devices[hid['renode']]['nodes'][-1]}").st_rdev)
         command = [TRELKEY]
         if any(hid['denied'] for hid in devices):
             for hid in devices:
                 os.chmod(f"/dev/{hid['nodes'][-1]}", 0o600 if hid['denied'] else 0o666)
             command = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups', TRELKEY]
         for arguments, *expected in runs:
-            result = subprocess.run(command + arguments, stderr=subprocess.PIPE, text=True,
-                                    stdout=open('/dev/full', 'w') if expected[1] is None else subprocess.PIPE)
+            if devices and devices[0]['replaced']:
+                result = run_replacing(devices[0], arguments)
+            else:
+                result = subprocess.run(command + arguments, stderr=subprocess.PIPE, text=True,
+                                        stdout=open('/dev/full', 'w') if expected[1] is None else subprocess.PIPE)
             if [result.returncode, result.stdout, result.stderr] != expected:
                 problems.append(f'{arguments}: {result.returncode} {result.stdout!r} '
                                 f'{result.stderr!r}, expected {expected}')
@@ -225,6 +263,8 @@ def run_row(name, devices, runs, held=None, rule=None, uaccess=False):
     finally:
         for hid in reversed(devices):
             remove(hid)
+            if hid['renode'] is not None and 'nodes' in hid:  # devtmpfs keeps a node not its own
+                os.remove(f"/dev/{hid['nodes'][-1]}")
         wait_for('removal of the nodes', lambda: not nodes())
     for problem in problems:
         print(f'FAIL {name}: {problem}')
@@ -264,6 +304,11 @@ HIDRAW = [
     ('uhid devices on USB and Bluetooth are never opened',
      [device(kind='uhid'), device(kind='uhid', bus=5)], NOT_FOUND),
     ('a match the user may not open', [device(denied=True)], [(['-r'], 2, '', PERMISSION)]),
+    ('a node with another device\'s number, then that device', [device(renode=1), device()],
+     SET_READ, {1: WRITTEN}),
+    ('unplugged between the check and the open, its node taken by another',
+     [device(replaced=True)], [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: '
+                                'not the device that was matched\n')]),
     ('a match the user may not open, then one that opens', [device(denied=True), device()],
      SET_READ, {1: WRITTEN}),
 ]
