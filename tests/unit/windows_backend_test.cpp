@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/commands.h"
@@ -36,15 +37,15 @@ struct Fake {
 // Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
 char at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
 // Logs an event; TRUE.
-BOOL note(char what, uintptr_t index) {
-    return fake.log.append(what + std::to_string(index) + ";").size();
+BOOL note(char what, uintptr_t i) {
+    return !fake.log.append(what + std::to_string(i) + ";").empty();
 }
 
 template <char FAULT>  // M: the manufacturer, N: the product
 BOOLEAN WINAPI get_text(HANDLE device, PVOID buffer, ULONG length) {
     const std::u16string text = FAULT == 'M' ? u"Test Maker" : u"Kestavo";
-    if (length == 512) memcpy(buffer, text.c_str(), 2 * text.size() + 2);
-    return length == 512 && at(device) != FAULT;
+    return length == 512 && memcpy(buffer, text.c_str(), 2 * text.size() + 2) &&
+           at(device) != FAULT;
 }
 BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
     attributes->VendorID = at(device) == 'v' ? 0x1235 : at(device) == 'x' ? 0x5678 : 0x1234;
@@ -54,8 +55,7 @@ BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
 // Keeps what it got and answers with 0x5A in every byte.
 BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
     fake.feature.assign(static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + length);
-    memset(buffer, 0x5A, length);
-    return at(device) != 'F';
+    return memset(buffer, 0x5A, length) && at(device) != 'F';
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
 
@@ -73,7 +73,7 @@ const Function EXPORTS[] = {
 // A fresh double with this bus and hid.dll bound whole, then bound again
 // lacking export `missing`, the log starting there; the second binding's
 // result.
-bool bind(const std::string& bus, int missing = -1, const char* dir = nullptr) {
+bool bind_again(const std::string& bus, int missing = -1, const char* dir = nullptr) {
     fake = {bus, {}, {}, {}};
     EXPECT_TRUE(bind_hid_library());
     fake = {bus, {}, {}, {}, missing, dir};
@@ -82,7 +82,7 @@ bool bind(const std::string& bus, int missing = -1, const char* dir = nullptr) {
 // The same, and the handle found; the log starts after the binding.
 DeviceHandle search(const std::string& bus, int missing = -1) {
     DeviceFailure failure = {};
-    bind(bus, missing);
+    bind_again(bus, missing);
     fake.log.clear();
     return open_trigger_device(&failure);
 }
@@ -106,9 +106,9 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
 }
 UINT WINAPI GetSystemDirectoryA(LPSTR to, UINT size) { return snprintf(to, size, "%s", fake.dir); }
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
-    int i = 0;
-    while (i < 9 && strcmp(name, NAMES[i])) ++i;
-    return i < 9 && i != fake.missing ? FARPROC(EXPORTS[i]) : nullptr;
+    for (int i = 0; i < 9; ++i)
+        if (i != fake.missing && !strcmp(name, NAMES[i])) return FARPROC(EXPORTS[i]);
+    return nullptr;
 }
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
     return guid->Data1 == 0x4D1E55B2 && flags == 0x12 ? &fake : INVALID_HANDLE_VALUE;
@@ -140,13 +140,10 @@ BOOL WINAPI CloseHandle(HANDLE device) { return note('c', uintptr_t(device) - 0x
 // NOLINTEND(readability-identifier-naming)
 
 TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndFillsSlotsInOrder) {
-    const std::string sys = "hid.DLL 2048;", d251(251, 'd'), d252 = d251 + "d";
-    struct Case {
-        std::string name, loads;
-        int missing, filled;
-        const char* dir;
-    };
-    std::vector<Case> cases = {
+    const std::string sys = "hid.DLL 2048;";
+    const std::string d251(251, 'd');
+    const std::string d252 = d251 + "d";
+    std::vector<std::tuple<std::string, std::string, int, int, const char*>> cases = {
         {"all nine", sys, -1, 9, nullptr},
         {"no hid.dll", sys, 9, 0, nullptr},
         {"old Windows", sys + "X\\hid.DLL 0;", -1, 9, "X"},
@@ -154,31 +151,27 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndFillsSlotsInOrder) {
         {"directory too long", sys, -1, 0, d252.c_str()},
         {"no system directory", sys, -1, 0, ""}};
     for (int i = 0; i < 9; ++i)
-        cases.push_back({"no export " + std::to_string(i), sys, i, i, nullptr});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.filled == 9, bind("", c.missing, c.dir));
-        EXPECT_EQ(c.loads, fake.log);
+        cases.emplace_back("missing " + std::to_string(i), sys, i, i, nullptr);
+    for (const auto& [name, loads, missing, filled, dir] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(filled == 9, bind_again("", missing, dir));
+        EXPECT_EQ(loads, fake.log);
         const auto* slots = reinterpret_cast<const Function*>(&hid_entry_points);
-        for (int i = 0; i < 9; ++i) EXPECT_EQ(i < c.filled ? EXPORTS[i] : nullptr, slots[i]) << i;
+        for (int i = 0; i < 9; ++i) EXPECT_EQ(i < filled ? EXPORTS[i] : nullptr, slots[i]) << i;
     }
 }
-
 TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
-    const struct {
-        const char* name;
-        std::string bus, log;
-        int missing, found;
-    } cases[] = {{"faults", "vpxSDOAMN..", "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;", -1, 9},
-                 {"enumeration ends", "E.", "d0;", -1, -1},
-                 {"no export 2", ".", "", 1, -1},  // the search needs slots 1 to 4
-                 {"no export 4", ".", "", 3, -1},
-                 {"interface 254", std::string(254, 'S') + ".", "o254;d0;", -1, 254},
-                 {"interface 255", std::string(255, 'S') + ".", "d0;", -1, -1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.found < 0 ? -1 : 0x1000 + c.found, search(c.bus, c.missing));
-        EXPECT_EQ(c.log, fake.log);
+    const std::tuple<const char*, std::string, std::string, int, int> cases[] = {
+        {"faults", "vpxSDOAMN..", "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;", -1, 9},
+        {"enumeration ends", "E.", "d0;", -1, -1},
+        {"no export 2", ".", "", 1, -1},  // the search needs slots 1 to 4
+        {"no export 4", ".", "", 3, -1},
+        {"interface 254", std::string(254, 'S') + ".", "o254;d0;", -1, 254},
+        {"interface 255", std::string(255, 'S') + ".", "d0;", -1, -1}};
+    for (const auto& [name, bus, log, missing, found] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(found < 0 ? -1 : 0x1000 + found, search(bus, missing));
+        EXPECT_EQ(log, fake.log);
     }
 }
 
@@ -197,26 +190,22 @@ TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
 // The commands' error lines: the second names the interface that matched and
 // Windows' message for the error, when there is one.
 TEST(WindowsBackend, RefusedRequestsSayWhy) {
-    const struct {
-        const char *name, *message, *second_line;
-        DWORD error;
-        int missing;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, DWORD, int> cases[] = {
         {"message", " Gone. \r\n \n", "trelkey: \\\\?\\hid#1:  Gone.\n", 1167, -1},
         {"blank message", " \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167, -1},
         {"no error", "The operation completed successfully.\r\n", "", 0, -1},
         {"no feature slots", "Gone.", "", 1167, 5}};  // slots 6 to 9 empty
     const ChannelAssignment list[4] = {{0x04, 0}, {0xFF, 0xFF}, {0xFF, 0xFF}, {0xFF, 0xFF}};
-    for (const auto& c : cases) {
+    for (const auto& [name, message, second_line, error, missing] : cases) {
         for (int set = 0; set < 2; ++set) {
-            SCOPED_TRACE(std::string(c.name) + (set ? ", set" : ", read"));
-            search("vF", c.missing);
-            fake.error = c.error;
-            fake.message = c.message;
+            SCOPED_TRACE(std::string(name) + (set ? ", set" : ", read"));
+            search("vF", missing);
+            fake.error = error;
+            fake.message = message;
             testing::internal::CaptureStderr();
             EXPECT_FALSE(set ? set_configuration(list) : read_configuration());
             const std::string first = set ? "Device write error. \n" : "Device read error. \n";
-            EXPECT_EQ(first + c.second_line, testing::internal::GetCapturedStderr());
+            EXPECT_EQ(first + second_line, testing::internal::GetCapturedStderr());
         }
     }
 }
