@@ -13,33 +13,24 @@
 
 typedef int BOOL;
 typedef unsigned char BOOLEAN;
-typedef char CHAR;
+typedef char CHAR, *LPSTR;
 typedef unsigned short USHORT;
 typedef unsigned int UINT;
-typedef uint32_t DWORD;
-typedef uint32_t ULONG;
+typedef uint32_t DWORD, ULONG, *PDWORD, *PULONG;
 typedef uintptr_t ULONG_PTR;
-typedef DWORD* PDWORD;
-typedef ULONG* PULONG;
-typedef void* PVOID;
+typedef void *PVOID, *HANDLE;
 typedef const void* LPCVOID;
-typedef const char* PCSTR;
-typedef const char* LPCSTR;
-typedef char* LPSTR;
-typedef void* HANDLE;
+typedef const char *PCSTR, *LPCSTR;
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HMODULE;
 typedef intptr_t(WINAPI* FARPROC)();
 
 typedef struct _GUID {
     uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
+    uint16_t Data2, Data3;
     uint8_t Data4[8];
 } GUID, *LPGUID;
 
-#define TRUE 1
-#define FALSE 0
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -52,20 +43,15 @@ typedef struct _GUID {
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 
 // Defined by the test double.
-// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" {
 DWORD WINAPI GetLastError(void);
-HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
-HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
-UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
-FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          void* lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-BOOL WINAPI CloseHandle(HANDLE hObject);
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
+HMODULE WINAPI LoadLibraryA(LPCSTR);
+HMODULE WINAPI LoadLibraryExA(LPCSTR, HANDLE, DWORD);
+UINT WINAPI GetSystemDirectoryA(LPSTR, UINT);
+FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR);
+HANDLE WINAPI CreateFileA(LPCSTR, DWORD, DWORD, void*, DWORD, DWORD, HANDLE);
+BOOL WINAPI CloseHandle(HANDLE);
+DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*);
 }
-// NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 #endif
