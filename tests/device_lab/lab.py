@@ -317,6 +317,9 @@ UDEV = [
     ('udev: the rule gives uaccess', [device()], [], None, RULE, True),
 ]
 
+if GROUP == 'hidraw' and not shutil.which('gdb'):
+    print('skipped: gdb is not installed (apt-get install gdb)')
+    sys.exit(77)
 if GROUP == 'udev' and not os.path.exists('/lib/systemd/systemd-udevd'):
     print('skipped: systemd-udevd is not installed (apt-get install udev)')
     sys.exit(77)
