@@ -44,7 +44,8 @@ TEST(Keys, NamesGiveUsageIds) {
         SCOPED_TRACE(name);
         EXPECT_EQ(code, parse_code_token(name.c_str(), key_name_table));
     };
-    for (int i = 0; i < 26; ++i) expect_code(0x04 + i, "KEY_" + std::string(1, 'A' + i));
+    for (int i = 0; i < 26; ++i)
+        expect_code(0x04 + i, "KEY_" + std::string(1, static_cast<char>('A' + i)));
     for (int i = 1; i <= 9; ++i) expect_code(0x1D + i, "KEY_" + std::to_string(i));
     for (int i = 1; i <= 12; ++i) expect_code(0x39 + i, "KEY_F" + std::to_string(i));
 }
@@ -118,9 +119,9 @@ TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
         print_config_listing(c.report, out);
         std::string listing(static_cast<size_t>(ftell(out)), '\0');
         rewind(out);
-        EXPECT_EQ(listing.size(), fread(&listing[0], 1, listing.size(), out));
+        EXPECT_EQ(listing.size(), fread(listing.data(), 1, listing.size(), out));
         fclose(out);
-        EXPECT_EQ(head + c.rows + rule + "\n", listing);
+        EXPECT_EQ(std::string(head).append(c.rows).append(rule).append("\n"), listing);
     }
 }
 

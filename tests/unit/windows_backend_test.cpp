@@ -91,8 +91,9 @@ DeviceHandle search(const std::string& bus, int missing = -1) {
 
 // NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
+// Win32 declares the arguments writable.
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
-                            DWORD size, va_list* arguments) {
+                            DWORD size, va_list* arguments) {  // cppcheck-suppress constParameter
     if (flags != 0x1200 || source || id != fake.error || language || arguments) return 0;
     return fake.message.size() < size ? snprintf(buffer, size, "%s", fake.message.c_str()) : 0;
 }
