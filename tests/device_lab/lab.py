@@ -192,7 +192,8 @@ def run_replacing(hid, arguments):
          '-ex', f'condition 1 $_streq((char *) $rsi, "{node}")',
          '-ex', f"run {' '.join(arguments)} >/run/out 2>/run/err",
          '-ex', 'shell echo >/run/stopped; read line </run/stopped', '-ex', 'delete',
-         '-ex', 'continue', '-ex', 'quit $_exitcode', TRELKEY], stdout=subprocess.DEVNULL)
+         '-ex', 'continue', '-ex', 'quit $_exitcode', TRELKEY], stdout=subprocess.DEVNULL,
+        env=dict(os.environ, ASAN_OPTIONS='detect_leaks=0'))  # LeakSanitizer cannot run traced
     with open('/run/stopped') as stopped:
         stopped.read()
     remove(hid)
