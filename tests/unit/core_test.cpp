@@ -94,6 +94,14 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
     }
 }
 
+// The read command's buffer before the request: the report ID, then every
+// channel unassigned.
+TEST(ConfigReport, EmptyHasEveryChannelUnassigned) {
+    const ConfigReport report = empty_config_report();
+    EXPECT_EQ(std::vector<uint8_t>({1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+              std::vector<uint8_t>(report.bytes, report.bytes + sizeof report.bytes));
+}
+
 TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
     const std::string rule = std::string(52, '-') + "\n";
     const std::string head =
