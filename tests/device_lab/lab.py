@@ -56,7 +56,7 @@ def write(path, data):
 
 
 def nodes():
-    return {name for name in os.listdir('/sys/class/hidraw')}
+    return set(os.listdir('/sys/class/hidraw'))
 
 
 def wait_for(what, check, seconds=60):
