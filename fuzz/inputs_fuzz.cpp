@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 2:
             memset(text, 'x', sizeof text);
-            memcpy(text, bytes.data(), std::min(bytes.size(), sizeof text));
+            memcpy(text, data + 1, std::min(size - 1, sizeof text));
             narrow_wide_string(text);
             if (strnlen(reinterpret_cast<char*>(text), sizeof text) > 256) abort();
             break;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (report.bytes[0] != 1 || report.bytes[2] == 0xFF) abort();
                 print_config_listing(report, SINK);
             }
-            memcpy(report.bytes, bytes.data(), std::min(bytes.size(), sizeof report.bytes));
+            memcpy(report.bytes, data + 1, std::min(size - 1, sizeof report.bytes));
             print_config_listing(report, SINK);
         }
     }
