@@ -8,14 +8,6 @@
 
 namespace {
 
-std::vector<uint8_t> bytes(const std::string& hex) {
-    std::vector<uint8_t> result;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        result.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return result;
-}
-
 TEST(ReportDescriptor, OnlyKeyboardsKeypadsAndMice) {
     const std::string keyboard = "05010906a1010507190029ff8100c0";
     const std::string vendor = "06a0ff0901a1010901b102c0";
@@ -24,13 +16,11 @@ TEST(ReportDescriptor, OnlyKeyboardsKeypadsAndMice) {
         bool only_keyboards_and_mice;
     } cases[] = {
         {keyboard, true},
-        {"05010902a101a100c0c0", true},  // mouse, nested collection
-        {"05010907a101c0"
-         "05010906a101c0",
-         true},                            // keypad, keyboard
-        {"05090b06000100a101c0", true},    // usage with its own page
-        {"0509a10105010906c0", false},     // usage after the collection
-        {"0501a4050ab40906a101c0", true},  // push, pop
+        {"05010902a101a100c0c0", true},          // mouse, nested collection
+        {"05010907a101c005010906a101c0", true},  // keypad, keyboard
+        {"05090b06000100a101c0", true},          // usage with its own page
+        {"0509a10105010906c0", false},           // usage after the collection
+        {"0501a4050ab40906a101c0", true},        // push, pop
         {keyboard + vendor, false},
         {vendor, false},
         {"05010906a100c0", false},                       // not an application
@@ -46,7 +36,10 @@ TEST(ReportDescriptor, OnlyKeyboardsKeypadsAndMice) {
         {"", false},
     };
     for (const auto& c : cases) {
-        const std::vector<uint8_t> descriptor = bytes(c.descriptor);
+        std::vector<uint8_t> descriptor;
+        for (size_t i = 0; i + 1 < c.descriptor.size(); i += 2)
+            descriptor.push_back(
+                static_cast<uint8_t>(std::stoi(c.descriptor.substr(i, 2), nullptr, 16)));
         EXPECT_EQ(c.only_keyboards_and_mice,
                   descriptor_only_keyboards_and_mice(descriptor.data(), descriptor.size()))
             << c.descriptor;
