@@ -21,15 +21,15 @@ TEST(Keys, TokensGiveCodes) {
         bool modifier;
         int code;
     } cases[] = {
-        {"KEY_0", false, 0x27},     {"key_f5", false, 0x3E},     {"Key_F12", false, 0x45},
-        {"KEY_F13", false, 0xFF},   {"KEY_F5 ", false, 0xFF},    {"KEY_", false, 0xFF},
-        {"", false, 0xFF},          {"CTRL_LEFT", false, 0xFF},  {"KEY_A", true, 0xFF},
-        {"ctrl_left", true, 0x01},  {"SHIFT_LEFT", true, 0x02},  {"ALT_LEFT", true, 0x04},
-        {"CTRL_RIGHT", true, 0x10}, {"shift_right", true, 0x20}, {"ALT_RIGHT", true, 0x40},
-        {"0x3e", false, 0x3E},      {"0xAb", true, 0xAB},        {"0x9F", false, 0x9F},
-        {"0x00", false, 0x00},      {"0xfe", false, 0xFE},       {"0x7", false, 0xFF},
-        {"0x3E0", false, 0xFF},     {"0x3G", false, 0xFF},       {"0x:0", false, 0xFF},
-        {"0X3E", false, 0xFF},      {"0xff", true, 0xFF},
+        {"KEY_0", false, 0x27},    {"key_f5", false, 0x3E},    {"Key_F12", false, 0x45},
+        {"KEY_F13", false, 0xFF},  {"KEY_F5 ", false, 0xFF},   {"LEY_A", false, 0xFF},
+        {"KEY_", false, 0xFF},     {"", false, 0xFF},          {"CTRL_LEFT", false, 0xFF},
+        {"KEY_A", true, 0xFF},     {"ctrl_left", true, 0x01},  {"SHIFT_LEFT", true, 0x02},
+        {"ALT_LEFT", true, 0x04},  {"CTRL_RIGHT", true, 0x10}, {"shift_right", true, 0x20},
+        {"ALT_RIGHT", true, 0x40}, {"0x3e", false, 0x3E},      {"0xAb", true, 0xAB},
+        {"0x9F", false, 0x9F},     {"0x00", false, 0x00},      {"0xfe", false, 0xFE},
+        {"0x7", false, 0xFF},      {"0x3E0", false, 0xFF},     {"0x3G", false, 0xFF},
+        {"0x:0", false, 0xFF},     {"0X3E", false, 0xFF},      {"0xff", true, 0xFF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.modifier ? "modifier '" : "key '") + c.token + "'");
