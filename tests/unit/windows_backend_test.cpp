@@ -31,7 +31,7 @@ struct Fake {
     // Old Windows' system directory ("": the call fails); none: Windows knows
     // LOAD_LIBRARY_SEARCH_SYSTEM32.
     const char* dir = nullptr;
-    DWORD error = 0;  // GetLastError()
+    DWORD error = 0;  // GetLastError(), set by the calls that fail
 } fake;
 
 // Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
@@ -49,10 +49,10 @@ BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
     attributes->ProductID = at(device) == 'p' ? 0x5679 : at(device) == 'x' ? 0x1234 : 0x5678;
     return attributes->Size == 12 && at(device) != 'A';
 }
-// Answers with 0x5A in every byte.
+// Answers with 9 in every byte.
 BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
     note('f', static_cast<uint8_t*>(buffer)[length - 1]);
-    return memset(buffer, 0x5A, length) && at(device) != 'F';
+    return memset(buffer, 9, length) && at(device) != 'F';
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
 
@@ -67,13 +67,12 @@ const Function EXPORTS[] = {
     Function(get_text<'N'>),    Function(abort),          Function(exchange_feature),
     Function(exchange_feature), Function(abort),          Function(abort)};
 
-// A fresh double with this bus and hid.dll bound whole, then bound again
-// lacking export `missing` under old Windows' `dir`, the log starting there;
-// the second binding's result.
-bool bind_again(const std::string& bus, int missing = -1, const char* dir = nullptr) {
-    fake = {bus, {}, {}};
+// A fresh double with its bus and hid.dll bound whole, then the double given
+// and hid.dll bound again, the log starting there; the second binding's result.
+bool bind_again(const Fake& with) {
+    fake = {with.bus, {}, {}};
     EXPECT_TRUE(bind_hid_library());
-    fake = {bus, {}, {}, missing, dir};
+    fake = with;
     return bind_hid_library();
 }
 
@@ -91,9 +90,9 @@ DWORD WINAPI GetLastError(void) { return fake.error; }
 HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
     fake.log += name + (" " + std::to_string(flags)) + ";";
-    // ERROR_INVALID_PARAMETER or ERROR_MOD_NOT_FOUND
-    fake.error = fake.dir && flags == 0x800 ? 87 : 126;
-    return fake.error == 87 || fake.missing == 9 ? nullptr : HMODULE(&fake);
+    const bool refused = fake.dir && flags == 0x800;                    // ERROR_INVALID_PARAMETER
+    if (refused || fake.missing == 9) fake.error = refused ? 87 : 126;  // ERROR_MOD_NOT_FOUND
+    return refused || fake.missing == 9 ? nullptr : HMODULE(&fake);
 }
 UINT WINAPI GetSystemDirectoryA(char* to, UINT size) { return snprintf(to, size, "%s", fake.dir); }
 FARPROC WINAPI GetProcAddress(HMODULE, const char* name) {
@@ -131,31 +130,29 @@ BOOL WINAPI CloseHandle(HANDLE device) { return note('c', uintptr_t(device) - 0x
 // NOLINTEND(readability-identifier-naming)
 
 // Binds hid.dll lacking export `missing` under old Windows' `dir`, then opens
-// the device found, fetches a report ending in 0xBB and sends the answer back
-// (0x5A), and closes it: the log from the binding on.
+// the device found, fetches a report ending in 7 and sends the answer back
+// (9), and closes it: the log from the binding on.
 TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
-    const std::string s = "hid.DLL 2048;", d251(251, 'd'), d252 = d251 + "d";
+    // d: the longest system directory the path fits with (251 characters).
+    const std::string s = "hid.DLL 2048;", d(251, 'd'), dd = d + "d", s254(254, 'S');
     const std::tuple<const char*, std::string, int, const char*, bool, std::string> cases[] = {
         {"faults", "vpxSDOAMN..", -1, nullptr, true,
-         s + "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;f187;f90;c9;"},
+         s + "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;f7;f9;c9;"},
         {"no hid.dll", ".", 9, nullptr, false, s},
-        {"old Windows", ".", -1, "X", true, s + "X\\hid.DLL 0;o0;d0;f187;f90;c0;"},
-        {"longest directory", ".", -1, d251.c_str(), true,
-         s + d251 + "\\hid.DLL 0;o0;d0;f187;f90;c0;"},
-        {"directory too long", ".", -1, d252.c_str(), false, s},
+        {"old Windows", ".", -1, "X", true, s + "X\\hid.DLL 0;o0;d0;f7;f9;c0;"},
+        {"longest directory", ".", -1, d.c_str(), true, s + d + "\\hid.DLL 0;o0;d0;f7;f9;c0;"},
+        {"directory too long", ".", -1, dd.c_str(), false, s},
         {"no system directory", ".", -1, "", false, s},
-        {"no export 2", ".", 1, nullptr, false, s},  // the search needs slots 1 to 4
-        {"no export 4", ".", 3, nullptr, false, s},
-        {"no export 9", ".", 8, nullptr, false, s + "o0;d0;f187;f90;c0;"},
+        {"no export 4", ".", 3, nullptr, false, s},  // the search needs slots 1 to 4
+        {"no export 9", ".", 8, nullptr, false, s + "o0;d0;f7;f9;c0;"},
         {"enumeration ends", "E.", -1, nullptr, true, s + "d0;"},
-        {"interface 254", std::string(254, 'S') + ".", -1, nullptr, true,
-         s + "o254;d0;f187;f90;c254;"},
-        {"interface 255", std::string(255, 'S') + ".", -1, nullptr, true, s + "d0;"}};
+        {"interface 254", s254 + ".", -1, nullptr, true, s + "o254;d0;f7;f9;c254;"},
+        {"interface 255", s254 + "S.", -1, nullptr, true, s + "d0;"}};
     for (const auto& [name, bus, missing, dir, bound, log] : cases) {
         SCOPED_TRACE(name);
         DeviceFailure failure = {};
-        uint8_t report[9] = {1, 0, 0, 0, 0, 0, 0, 0, 0xBB};
-        EXPECT_EQ(bound, bind_again(bus, missing, dir));
+        uint8_t report[9] = {1, 0, 0, 0, 0, 0, 0, 0, 7};
+        EXPECT_EQ(bound, bind_again({bus, {}, {}, missing, dir}));
         const DeviceHandle device = open_trigger_device(&failure);
         if (device != NO_DEVICE && hid_get_feature(device, report, 9, &failure) &&
             hid_set_feature(device, report, 9, &failure))
@@ -175,9 +172,7 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
     const ChannelAssignment none = {0xFF, 0xFF};
     for (const auto& [name, message, line, error, missing] : cases) {
         SCOPED_TRACE(name);
-        bind_again("vF", missing);
-        fake.error = error;
-        fake.message = message;
+        bind_again({"vF", {}, message, missing, nullptr, error});
         testing::internal::CaptureStderr();
         EXPECT_FALSE(read_configuration());
         EXPECT_FALSE(set_configuration(&none));
