@@ -1,7 +1,6 @@
 // Stand-in for the part of <setupapi.h> that the Windows device backend uses;
 // record layouts are those of 64-bit Windows.
-#ifndef TRELKEY_TESTS_SETUPAPI_H
-#define TRELKEY_TESTS_SETUPAPI_H
+#pragma once
 
 #include <windows.h>
 
@@ -29,5 +28,3 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO, SP_DEVICE_INTERFACE_DATA*
                                              struct _SP_DEVINFO_DATA*);
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO);
 }
-
-#endif

@@ -2,8 +2,7 @@
 // so that it builds on Linux over the test double. Names, types and sizes are
 // those of 64-bit Windows (LLP64: DWORD and ULONG 32 bits, handles pointers);
 // the functions, defined by the double, take the types Win32's names stand for.
-#ifndef TRELKEY_TESTS_WINDOWS_H
-#define TRELKEY_TESTS_WINDOWS_H
+#pragma once
 
 #include <stdarg.h>
 #include <stdint.h>
@@ -24,8 +23,7 @@
 typedef int BOOL;
 typedef unsigned char BOOLEAN;
 typedef unsigned short USHORT;
-typedef unsigned int UINT;
-typedef uint32_t DWORD, ULONG, *PULONG;
+typedef unsigned int UINT, DWORD, ULONG, *PULONG;  // DWORD and ULONG: 32 bits
 typedef void *PVOID, *HANDLE;
 typedef struct HINSTANCE__* HMODULE;
 typedef intptr_t(WINAPI* FARPROC)();
@@ -45,5 +43,3 @@ HANDLE WINAPI CreateFileA(const char*, DWORD, DWORD, void*, DWORD, DWORD, HANDLE
 BOOL WINAPI CloseHandle(HANDLE);
 DWORD WINAPI FormatMessageA(DWORD, const void*, DWORD, DWORD, char*, DWORD, va_list*);
 }
-
-#endif
