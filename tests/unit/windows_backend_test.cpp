@@ -1,7 +1,8 @@
 // The Windows backend over a double of the Win32 calls it makes: a bus of
 // HID interfaces, a letter each, and a log of the calls that load hid.dll,
-// open and close interfaces and destroy the interface set. The program under
-// test looks for vendor 1234, product 5678, "Test Maker", "Kestavo".
+// open and close interfaces, exchange feature reports and destroy the
+// interface set. The program under test looks for vendor 1234, product 5678,
+// "Test Maker", "Kestavo".
 #include <gtest/gtest.h>
 #include <setupapi.h>
 #include <stdio.h>
@@ -10,7 +11,6 @@
 
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "config/commands.h"
 #include "hid/hid_device.h"
@@ -23,39 +23,36 @@ namespace {
 // the open, A the attributes call (after writing the IDs), M and N a text
 // (after writing it), F the feature requests.
 struct Fake {
-    // log: "<library> <flags>;" per load, o<i>; and c<i>; per open and close
-    // of interface i, d; when the set is destroyed.
+    // log: "<library> <flags>;" per load; o<i>; and c<i>; per open and close
+    // of interface i; f<byte>; per feature request, with the report's last
+    // byte; d0; when the set is destroyed.
     std::string bus, log, message;  // message: FormatMessageA's text for error
-    std::vector<uint8_t> feature;   // what the last feature call got
     int missing = -1;               // the first export hid.dll lacks, from 0; 9: no hid.dll
     // Old Windows' system directory ("": the call fails); none: Windows knows
     // LOAD_LIBRARY_SEARCH_SYSTEM32.
     const char* dir = nullptr;
-    DWORD error = 0;  // GetLastError()
+    DWORD error = 0;  // GetLastError(), set by the calls that fail
 } fake;
 
 // Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
 char at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
 // Logs an event; TRUE.
-BOOL note(char what, uintptr_t i) {
-    return !fake.log.append(what + std::to_string(i) + ";").empty();
-}
+BOOL note(char what, size_t i) { return !(fake.log += what + std::to_string(i) + ";").empty(); }
 
 template <char FAULT>  // M: the manufacturer, N: the product
 BOOLEAN WINAPI get_text(HANDLE device, PVOID buffer, ULONG length) {
-    const std::u16string text = FAULT == 'M' ? u"Test Maker" : u"Kestavo";
-    return length == 512 && memcpy(buffer, text.c_str(), 2 * text.size() + 2) &&
-           at(device) != FAULT;
+    const std::u16string t = FAULT == 'M' ? u"Test Maker" : u"Kestavo";
+    return length == 512 && memcpy(buffer, t.c_str(), 2 * t.size() + 2) && at(device) != FAULT;
 }
 BOOLEAN WINAPI get_attributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
     attributes->VendorID = at(device) == 'v' ? 0x1235 : at(device) == 'x' ? 0x5678 : 0x1234;
     attributes->ProductID = at(device) == 'p' ? 0x5679 : at(device) == 'x' ? 0x1234 : 0x5678;
     return attributes->Size == 12 && at(device) != 'A';
 }
-// Keeps what it got and answers with 0x5A in every byte.
+// Answers with 9 in every byte.
 BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
-    fake.feature.assign(static_cast<uint8_t*>(buffer), static_cast<uint8_t*>(buffer) + length);
-    return memset(buffer, 0x5A, length) && at(device) != 'F';
+    note('f', static_cast<uint8_t*>(buffer)[length - 1]);
+    return memset(buffer, 9, length) && at(device) != 'F';
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
 
@@ -70,21 +67,13 @@ const Function EXPORTS[] = {
     Function(get_text<'N'>),    Function(abort),          Function(exchange_feature),
     Function(exchange_feature), Function(abort),          Function(abort)};
 
-// A fresh double with this bus and hid.dll bound whole, then bound again
-// lacking export `missing`, the log starting there; the second binding's
-// result.
-bool bind_again(const std::string& bus, int missing = -1, const char* dir = nullptr) {
-    fake = {bus, {}, {}, {}};
+// A fresh double with its bus and hid.dll bound whole, then the double given
+// and hid.dll bound again, the log starting there; the second binding's result.
+bool bind_again(const Fake& with) {
+    fake = {with.bus, {}, {}};
     EXPECT_TRUE(bind_hid_library());
-    fake = {bus, {}, {}, {}, missing, dir};
+    fake = with;
     return bind_hid_library();
-}
-// The same, and the handle found; the log starts after the binding.
-DeviceHandle search(const std::string& bus, int missing = -1) {
-    DeviceFailure failure = {};
-    bind_again(bus, missing);
-    fake.log.clear();
-    return open_trigger_device(&failure);
 }
 
 }  // namespace
@@ -92,36 +81,36 @@ DeviceHandle search(const std::string& bus, int missing = -1) {
 // NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 // Win32 declares the arguments writable.
-DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
+DWORD WINAPI FormatMessageA(DWORD flags, const void* source, DWORD id, DWORD language, char* to,
                             DWORD size, va_list* arguments) {  // cppcheck-suppress constParameter
     if (flags != 0x1200 || source || id != fake.error || language || arguments) return 0;
-    return fake.message.size() < size ? snprintf(buffer, size, "%s", fake.message.c_str()) : 0;
+    return fake.message.size() < size ? snprintf(to, size, "%s", fake.message.c_str()) : 0;
 }
 DWORD WINAPI GetLastError(void) { return fake.error; }
-HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
-HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
+HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
+HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
     fake.log += name + (" " + std::to_string(flags)) + ";";
-    // ERROR_INVALID_PARAMETER or ERROR_MOD_NOT_FOUND
-    fake.error = fake.dir && flags == 0x800 ? 87 : 126;
-    return fake.error == 87 || fake.missing == 9 ? nullptr : HMODULE(&fake);
+    const bool refused = fake.dir && flags == 0x800;                    // ERROR_INVALID_PARAMETER
+    if (refused || fake.missing == 9) fake.error = refused ? 87 : 126;  // ERROR_MOD_NOT_FOUND
+    return refused || fake.missing == 9 ? nullptr : HMODULE(&fake);
 }
-UINT WINAPI GetSystemDirectoryA(LPSTR to, UINT size) { return snprintf(to, size, "%s", fake.dir); }
-FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
+UINT WINAPI GetSystemDirectoryA(char* to, UINT size) { return snprintf(to, size, "%s", fake.dir); }
+FARPROC WINAPI GetProcAddress(HMODULE, const char* name) {
     for (int i = 0; i < 9; ++i)
         if (i != fake.missing && !strcmp(name, NAMES[i])) return FARPROC(EXPORTS[i]);
     return nullptr;
 }
-HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) {
+HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* guid, const char*, struct HWND__*, DWORD flags) {
     return guid->Data1 == 0x4D1E55B2 && flags == 0x12 ? &fake : INVALID_HANDLE_VALUE;
 }
-BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID*, DWORD index,
-                                        PSP_DEVICE_INTERFACE_DATA data) {
+BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO set, struct _SP_DEVINFO_DATA*, const GUID*,
+                                        DWORD index, SP_DEVICE_INTERFACE_DATA* data) {
     data->Reserved = index;
     return set == &fake && data->cbSize == 32 && index < fake.bus.size() && fake.bus[index] != 'E';
 }
-BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA data,
-                                             PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
-                                             PDWORD required, PSP_DEVINFO_DATA) {
+BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO, SP_DEVICE_INTERFACE_DATA* data,
+                                             SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail, DWORD size,
+                                             DWORD* required, struct _SP_DEVINFO_DATA*) {
     const std::string path = "\\\\?\\hid#" + std::to_string(data->Reserved);
     const char fault = fake.bus[data->Reserved];
     // The size query is answered for no record and a size of 0 only.
@@ -130,7 +119,7 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(HDEVINFO, PSP_DEVICE_INTERFACE_DATA
     return strcpy(detail->DevicePath, path.c_str()) != nullptr;
 }
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO set) { return note('d', 0) && set == &fake; }
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, void*, DWORD disposition,
+HANDLE WINAPI CreateFileA(const char* path, DWORD access, DWORD share, void*, DWORD disposition,
                           DWORD flags, HANDLE) {
     const size_t i = strtoul(path + 8, nullptr, 10);
     const bool opens = access == 0xC0000000 && share == 3 && disposition == 3 && !flags;
@@ -140,52 +129,38 @@ BOOL WINAPI CloseHandle(HANDLE device) { return note('c', uintptr_t(device) - 0x
 }
 // NOLINTEND(readability-identifier-naming)
 
-TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndFillsSlotsInOrder) {
-    const std::string sys = "hid.DLL 2048;";
-    const std::string d251(251, 'd');
-    const std::string d252 = d251 + "d";
-    std::vector<std::tuple<std::string, std::string, int, int, const char*>> cases = {
-        {"all nine", sys, -1, 9, nullptr},
-        {"no hid.dll", sys, 9, 0, nullptr},
-        {"old Windows", sys + "X\\hid.DLL 0;", -1, 9, "X"},
-        {"longest directory", sys + d251 + "\\hid.DLL 0;", -1, 9, d251.c_str()},
-        {"directory too long", sys, -1, 0, d252.c_str()},
-        {"no system directory", sys, -1, 0, ""}};
-    for (int i = 0; i < 9; ++i)
-        cases.emplace_back("missing " + std::to_string(i), sys, i, i, nullptr);
-    for (const auto& [name, loads, missing, filled, dir] : cases) {
+// Binds hid.dll lacking export `missing` under old Windows' `dir`, then opens
+// the device found, fetches a report ending in 7 and sends the answer back
+// (9), and closes it: the log after the first load, which always asks for
+// hid.dll from the system directory.
+TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
+    // d: the longest system directory the path fits with (251 characters).
+    const std::string d(251, 'd');
+    const std::string dd = d + "d";
+    const std::tuple<const char*, std::string, int, const char*, bool, std::string> cases[] = {
+        {"faults", "vpxSDOAMN..", -1, nullptr, true,
+         "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;f7;f9;c9;"},
+        {"no hid.dll", ".", 9, nullptr, false, ""},
+        {"old Windows", ".", -1, "X", true, "X\\hid.DLL 0;o0;d0;f7;f9;c0;"},
+        {"longest directory", ".", -1, d.c_str(), true, d + "\\hid.DLL 0;o0;d0;f7;f9;c0;"},
+        {"directory too long", ".", -1, dd.c_str(), false, ""},
+        {"no system directory", ".", -1, "", false, ""},
+        {"no export 4", ".", 3, nullptr, false, ""},  // the search needs slots 1 to 4
+        {"no export 9", ".", 8, nullptr, false, "o0;d0;f7;f9;c0;"},
+        {"enumeration ends", "E.", -1, nullptr, true, "d0;"},
+        {"interface 254", std::string(254, 'S') + ".", -1, nullptr, true, "o254;d0;f7;f9;c254;"},
+        {"interface 255", std::string(255, 'S') + ".", -1, nullptr, true, "d0;"}};
+    for (const auto& [name, bus, missing, dir, bound, log] : cases) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(filled == 9, bind_again("", missing, dir));
-        EXPECT_EQ(loads, fake.log);
-        const auto* slots = reinterpret_cast<const Function*>(&hid_entry_points);
-        for (int i = 0; i < 9; ++i) EXPECT_EQ(i < filled ? EXPORTS[i] : nullptr, slots[i]) << i;
+        DeviceFailure failure = {};
+        uint8_t report[9] = {1, 0, 0, 0, 0, 0, 0, 0, 7};
+        EXPECT_EQ(bound, bind_again({bus, {}, {}, missing, dir}));
+        const DeviceHandle device = open_trigger_device(&failure);
+        if (device != NO_DEVICE && hid_get_feature(device, report, 9, &failure) &&
+            hid_set_feature(device, report, 9, &failure))
+            close_device(device);
+        EXPECT_EQ("hid.DLL 2048;" + log, fake.log);
     }
-}
-TEST(WindowsBackend, OpensTheFirstMatchingInterfaceAndGivesBackTheRest) {
-    const std::tuple<const char*, std::string, std::string, int, int> cases[] = {
-        {"faults", "vpxSDOAMN..", "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;", -1, 9},
-        {"enumeration ends", "E.", "d0;", -1, -1},
-        {"no export 2", ".", "", 1, -1},  // the search needs slots 1 to 4
-        {"no export 4", ".", "", 3, -1},
-        {"interface 254", std::string(254, 'S') + ".", "o254;d0;", -1, 254},
-        {"interface 255", std::string(255, 'S') + ".", "d0;", -1, -1}};
-    for (const auto& [name, bus, log, missing, found] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(found < 0 ? -1 : 0x1000 + found, search(bus, missing));
-        EXPECT_EQ(log, fake.log);
-    }
-}
-
-TEST(WindowsBackend, FeatureReportsPassThroughTheirSlots) {
-    DeviceFailure failure = {};
-    uint8_t report[9] = {1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB};
-    EXPECT_EQ(0x1000, search("."));
-    EXPECT_TRUE(hid_get_feature(0x1000, report, 9, &failure));
-    EXPECT_EQ(std::vector<uint8_t>({1, 0xAA, 0, 0, 0, 0, 0, 0, 0xBB}), fake.feature);
-    EXPECT_TRUE(hid_set_feature(0x1000, report, 9, &failure));  // sends the answer got
-    EXPECT_EQ(std::vector<uint8_t>(9, 0x5A), fake.feature);
-    close_device(0x1000);
-    EXPECT_EQ("o0;d0;c0;", fake.log);
 }
 
 // The commands' error lines: the second names the interface that matched and
@@ -196,17 +171,14 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
         {"blank message", " \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167, -1},
         {"no error", "The operation completed successfully.\r\n", "", 0, -1},
         {"no feature slots", "Gone.", "", 1167, 5}};  // slots 6 to 9 empty
-    const ChannelAssignment list[4] = {{0x04, 0}, {0xFF, 0xFF}, {0xFF, 0xFF}, {0xFF, 0xFF}};
-    for (const auto& [name, message, second_line, error, missing] : cases) {
-        for (int set = 0; set < 2; ++set) {
-            SCOPED_TRACE(std::string(name) + (set ? ", set" : ", read"));
-            search("vF", missing);
-            fake.error = error;
-            fake.message = message;
-            testing::internal::CaptureStderr();
-            EXPECT_FALSE(set ? set_configuration(list) : read_configuration());
-            const std::string first = set ? "Device write error. \n" : "Device read error. \n";
-            EXPECT_EQ(first + second_line, testing::internal::GetCapturedStderr());
-        }
+    const ChannelAssignment none = {0xFF, 0xFF};
+    for (const auto& [name, message, line, error, missing] : cases) {
+        SCOPED_TRACE(name);
+        bind_again({"vF", {}, message, missing, nullptr, error});
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(read_configuration());
+        EXPECT_FALSE(set_configuration(&none));
+        EXPECT_EQ(std::string("Device read error. \n") + line + "Device write error. \n" + line,
+                  testing::internal::GetCapturedStderr());
     }
 }

@@ -1,36 +1,14 @@
 // Stand-in for the part of <windows.h> that the Windows device backend uses,
 // so that it builds on Linux over the test double. Names, types and sizes are
-// those of 64-bit Windows (LLP64: DWORD and ULONG 32 bits, handles pointers).
-#ifndef TRELKEY_TESTS_WINDOWS_H
-#define TRELKEY_TESTS_WINDOWS_H
+// those of 64-bit Windows (LLP64: DWORD and ULONG 32 bits, handles pointers);
+// the functions, defined by the double, take the types Win32's names stand for.
+#pragma once
 
 #include <stdarg.h>
 #include <stdint.h>
 
 #define WINAPI
-#define ANYSIZE_ARRAY 1
 #define MAX_PATH 260
-
-typedef int BOOL;
-typedef unsigned char BOOLEAN;
-typedef char CHAR, *LPSTR;
-typedef unsigned short USHORT;
-typedef unsigned int UINT;
-typedef uint32_t DWORD, ULONG, *PDWORD, *PULONG;
-typedef uintptr_t ULONG_PTR;
-typedef void *PVOID, *HANDLE;
-typedef const void* LPCVOID;
-typedef const char *PCSTR, *LPCSTR;
-typedef struct HWND__* HWND;
-typedef struct HINSTANCE__* HMODULE;
-typedef intptr_t(WINAPI* FARPROC)();
-
-typedef struct _GUID {
-    uint32_t Data1;
-    uint16_t Data2, Data3;
-    uint8_t Data4[8];
-} GUID, *LPGUID;
-
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -42,16 +20,26 @@ typedef struct _GUID {
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 
-// Defined by the test double.
+typedef int BOOL;
+typedef unsigned char BOOLEAN;
+typedef unsigned short USHORT;
+typedef unsigned int UINT, DWORD, ULONG, *PULONG;  // DWORD and ULONG: 32 bits
+typedef void *PVOID, *HANDLE;
+typedef struct HINSTANCE__* HMODULE;
+typedef intptr_t(WINAPI* FARPROC)();
+typedef struct _GUID {
+    uint32_t Data1;
+    uint16_t Data2, Data3;
+    uint8_t Data4[8];
+} GUID, *LPGUID;
+
 extern "C" {
 DWORD WINAPI GetLastError(void);
-HMODULE WINAPI LoadLibraryA(LPCSTR);
-HMODULE WINAPI LoadLibraryExA(LPCSTR, HANDLE, DWORD);
-UINT WINAPI GetSystemDirectoryA(LPSTR, UINT);
-FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR);
-HANDLE WINAPI CreateFileA(LPCSTR, DWORD, DWORD, void*, DWORD, DWORD, HANDLE);
+HMODULE WINAPI LoadLibraryA(const char*);
+HMODULE WINAPI LoadLibraryExA(const char*, HANDLE, DWORD);
+UINT WINAPI GetSystemDirectoryA(char*, UINT);
+FARPROC WINAPI GetProcAddress(HMODULE, const char*);
+HANDLE WINAPI CreateFileA(const char*, DWORD, DWORD, void*, DWORD, DWORD, HANDLE);
 BOOL WINAPI CloseHandle(HANDLE);
-DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*);
+DWORD WINAPI FormatMessageA(DWORD, const void*, DWORD, DWORD, char*, DWORD, va_list*);
 }
-
-#endif
