@@ -14,9 +14,10 @@ expect() {
     return 1
 }
 
-# expect_equal NAME GOT EXPECTED
+# expect_equal NAME GOT EXPECTED: on a failure, the lines that differ
+# (< expected, > got).
 expect_equal() {
-    expect "$1" test "$2" = "$3" || printf '  got:      %s\n  expected: %s\n' "$2" "$3"
+    expect "$1" test "$2" = "$3" || diff <(printf '%s\n' "$3") <(printf '%s\n' "$2") | sed 's/^/  /'
 }
 
 # use_work_dir: sets work to a new directory, removed when the test ends.
