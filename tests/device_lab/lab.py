@@ -241,7 +241,8 @@ HIDRAW = [
     ('a match the user may not open', [device(denied=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: Permission denied\n')]),
     ('a match the user may not open, then one that opens', [device(denied=True), device(held=WRITTEN)], SET_READ),
-    ('a node with another device\'s number, then that device', [device(renode=1), device(held=WRITTEN)], SET_READ),
+    ('a node with the number of a device of the IDs but other texts, then a match',
+     [device(renode=1), device(maker='Trelkey ??'), device(held=WRITTEN)], SET_READ),
     ('unplugged between the check and the open, its node taken by another', [device(replaced=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: not the device that was matched\n')]),
 ]
