@@ -99,7 +99,7 @@ def make(hid):
         for directory in ['configs/c.1', 'strings/0x409'] + [f'functions/{f}' for f in functions]:
             os.makedirs(f'{gadget}/{directory}')
         keyboard = [('protocol', 1), ('subclass', 1), ('report_length', 8), ('report_desc', bytes.fromhex(KEYBOARD))]
-        attributes = [('idVendor', hex(hid['vendor'])), ('idProduct', hex(hid['product'])),
+        attributes = [('idVendor', hex(hid['vendor'])), ('idProduct', hex(hid['product'])), ('bcdDevice', '0x0100'),
                       ('strings/0x409/manufacturer', hid['maker']), ('strings/0x409/product', hid['name'])]
         for path, value in attributes + [(f'functions/hid.keyboard/{k}', v) for k, v in keyboard] * hid['keyboard']:
             if value != '':  # an empty text is no string at all
@@ -252,8 +252,13 @@ UDEV = [
 ]
 # wine's hidraw bus names a device's maker "hidraw" and its product by the
 # kernel's HID name, "maker product": the trelkey.exe builds search for those.
+# Its interface path holds the device's release number, bcdDevice.
+WINE_PATH = r'\\?\hid#vid_1209&pid_4b53&mi_00#256&0000&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}'
 WINE = [
     ('wine: set, then read', [device(held=WRITTEN)], SET_READ),
+    ('wine: stalled requests', [device(answer='stall')],
+     [(['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH}: General failure.\n'),
+      (['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH}: General failure.\n')]),
     ('wine: no device, only wine\'s own', [], NOT_FOUND),
     ('wine: another product text', [device(name='Kestavo ')], NOT_FOUND),
 ]
