@@ -7,31 +7,13 @@
 # lab's device, makes a wine prefix there, and boots the guest. Exits 77
 # (skipped) when wine, wine32 or the cross compilers are missing.
 set -u
-here=$(dirname "$(readlink -f "$0")")
-if [ "$1" = guest ]; then
-    # wine reads the kernel's texts in the locale's character set.
-    export WINEPREFIX=$3 WINEDEBUG=-all LANG=C.UTF-8
-    status=0
-    for exe in "${@:4}"; do
-        echo "${exe%/src/*}:"
-        "$2" "$here/lab.py" wine "$exe" - - || status=1
-    done
-    exit "$status"
-fi
 source=$1 dir=$2 python=$3
 missing=()
-command -v wine >/dev/null || missing+=("wine (apt-get install wine wine64)")
-[ -x /usr/lib/wine/wine ] ||
-    missing+=("wine32 (dpkg --add-architecture i386, apt-get install wine32:i386)")
-for arch in x86_64 i686; do
-    command -v "$arch-w64-mingw32-g++-posix" >/dev/null ||
-        missing+=("$arch-w64-mingw32-g++-posix (apt-get install mingw-w64)")
+for need in wine /usr/lib/wine/wine {x86_64,i686}-w64-mingw32-g++-posix; do  # the second is wine32's
+    command -v "$need" >/dev/null || missing+=("$need")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "skipped: trelkey.exe under wine in the device lab needs ${missing[*]}"
-    exit 77
-fi
-mkdir -p "$dir"
+[ ${#missing[@]} -eq 0 ] || { echo "skipped: trelkey.exe under wine in the device lab needs ${missing[*]}" \
+    "(dpkg --add-architecture i386, apt-get install wine wine64 wine32:i386 mingw-w64)"; exit 77; }
 exes=()
 for preset in windows windows-i686; do
     # wine's hidraw bus gives "hidraw" as the maker and the kernel's HID name
@@ -48,4 +30,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
         /v "Enable SDL" /t REG_DWORD /d 0 /f && wineserver -w; } >/dev/null 2>&1 ||
         { echo "wine could not make its prefix in $WINEPREFIX"; exit 1; }
 fi
-exec bash "$here/boot.sh" bash "$here/wine_test.sh" guest "$python" "$WINEPREFIX" "${exes[@]}"
+# In the guest wine reads the kernel's texts in the locale's character set.
+exec bash "$(dirname "$0")/boot.sh" env "WINEPREFIX=$WINEPREFIX" WINEDEBUG=-all LANG=C.UTF-8 \
+    "$python" "$(dirname "$0")/lab.py" wine - - "${exes[@]}"
