@@ -2,15 +2,12 @@
 # Runs the built program as a user would and checks its exit status, standard
 # output byte for byte and standard error.
 #
-#   cli_test.sh [--device-refuses] PROGRAM [RUNNER ...]
+#   cli_test.sh PROGRAM [RUNNER ...]
 #
-# RUNNER (wine, valgrind) goes before PROGRAM. A Windows program's (*.exe)
-# standard streams are in text mode, so its CRLF is turned into LF. Without
-# --device-refuses no matching device is attached; with it, PROGRAM's device,
-# wine's virtual keyboard, is attached and refuses every feature request.
+# RUNNER (wine) goes before PROGRAM. A Windows program's (*.exe)
+# standard streams are in text mode, so its CRLF is turned into LF. No
+# matching device is attached.
 set -u
-refuses=0
-[ "$1" = --device-refuses ] && refuses=1 && shift
 program=$1
 shift
 run=("$@" "$program")
@@ -34,20 +31,13 @@ check() {
     cat -A "$work/out" "$work/err" | head -5
 }
 
-if [ $refuses = 1 ]; then
-    # The second line names the keyboard's interface and wine's reason.
-    second='trelkey: \\\\\?\\hid#vid_845e&pid_0002#[^:]+: [^[:cntrl:]]+'$nl
-    check 2 /dev/null "Device read error\. $nl$second" "${run[@]}" -r
-    check 2 /dev/null "Device write error\. $nl$second" "${run[@]}" -s KEY_F5
-else
-    check 1 "$usage" '' "${run[@]}"
-    check 1 "$usage" '' "${run[@]}" -S KEY_A
-    check 1 "$usage" '' "${run[@]}" -s KEY_A XYZ
-    check 2 /dev/null "Device open error\. $nl" "${run[@]}" -r KEY_A junk
-    check 2 /dev/null "Device open error\. $nl" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
-    # The usage text lost on a full disk.
-    check 1 /dev/null "trelkey: write error: No space left on device$nl" \
-        sh -c 'exec "$@" >/dev/full' - "${run[@]}"
-fi
+check 1 "$usage" '' "${run[@]}"
+check 1 "$usage" '' "${run[@]}" -S KEY_A
+check 1 "$usage" '' "${run[@]}" -s KEY_A XYZ
+check 2 /dev/null "Device open error\. $nl" "${run[@]}" -r KEY_A junk
+check 2 /dev/null "Device open error\. $nl" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
+# The usage text lost on a full disk.
+check 1 /dev/null "trelkey: write error: No space left on device$nl" \
+    sh -c 'exec "$@" >/dev/full' - "${run[@]}"
 echo "$failed failed"
 [ $failed = 0 ]

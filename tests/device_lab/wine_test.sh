@@ -2,27 +2,20 @@
 # trelkey.exe, the x86-64 and the i686 build, under wine inside the device
 # lab's guest (boot.sh), through wine's SetupAPI, hid.dll and its HID bus
 # (winebus.sys over hidraw), against real USB HID devices (lab.py wine).
-#   wine_test.sh SOURCE_DIR BUILD_DIR PYTHON
-# Builds both programs in BUILD_DIR for the identity wine reports for the
-# lab's device, makes a wine prefix there, and boots the guest. Exits 77
-# (skipped) when wine, wine32 or the cross compilers are missing.
+#   wine_test.sh WINDOWS_BUILDS_DIR DIR PYTHON
+# The programs are the trelkey_lab builds of the Windows build trees in
+# WINDOWS_BUILDS_DIR/<arch> (tests/windows); a build that windows-builds.sh
+# reported skipped is left out, saying why, and with neither the test is
+# skipped (77). The wine prefix is made in DIR.
 set -u
-source=$1 dir=$2 python=$3
-missing=()
-for need in wine /usr/lib/wine/wine {x86_64,i686}-w64-mingw32-g++-posix; do  # the second is wine32's
-    command -v "$need" >/dev/null || missing+=("$need")
-done
-[ ${#missing[@]} -eq 0 ] || { echo "skipped: trelkey.exe under wine in the device lab needs ${missing[*]}" \
-    "(dpkg --add-architecture i386, apt-get install wine wine64 wine32:i386 mingw-w64)"; exit 77; }
+builds=$1 dir=$2 python=$3
 exes=()
-for preset in windows windows-i686; do
-    # wine's hidraw bus gives "hidraw" as the maker and the kernel's HID name
-    # as the product: for the lab's device, "Trelkéy ?? Kestavo".
-    (cd "$source" && cmake --preset "$preset" -B "$dir/$preset" -DTRELKEY_BUILD_TESTS=OFF \
-        -DTRELKEY_MANUFACTURER=hidraw "-DTRELKEY_PRODUCT=Trelkéy ?? Kestavo" >/dev/null &&
-        cmake --build "$dir/$preset" -j2 >/dev/null) || exit 1
-    exes+=("$dir/$preset/src/trelkey.exe")
+for arch in x86_64 i686; do
+    if [ -f "$builds/$arch/skipped" ]; then cat "$builds/$arch/skipped"; continue; fi
+    exes+=("$builds/$arch/tests/windows/trelkey_lab.exe")
 done
+[ ${#exes[@]} -gt 0 ] || exit 77
+mkdir -p "$dir"
 export WINEPREFIX=$dir/prefix WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # winebus starts its udev (hidraw) bus only when its SDL bus is off.
