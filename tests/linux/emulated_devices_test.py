@@ -29,15 +29,15 @@ if 'umockdev' not in os.environ.get('LD_PRELOAD', ''):
 VENDOR = '06a0ff0901a10185010901150026ff0075089508b102c0'
 TEXTS = ''.join(f'H: {name}={(text + chr(10)).encode().hex()}\n'
                 for name, text in (('manufacturer', 'Trelkéy ??'), ('product', 'Kestavo')))
-# Node N sits on USB device 1-N with the trigger's identity. bus: usb;
-# bluetooth, behind that device as an adapter; i2c, away from it; or usb,
-# HID_ID Bluetooth. name: the node's name in /dev.
-NODES = [('bluetooth', 'hidraw0'), ('i2c', 'hidraw1'), ('usb, HID_ID Bluetooth', 'hidraw2'),
-         ('usb', 'trigger')]
+# Node hidrawN sits on USB device 1-N with the trigger's identity, in the
+# order made. bus: usb; bluetooth, behind that device as an adapter; i2c,
+# away from it; or usb, HID_ID Bluetooth. name: the node's name in /dev.
+NODES = [('bluetooth', 0, 'hidraw0'), ('i2c', 1, 'hidraw1'), ('usb, HID_ID Bluetooth', 2, 'hidraw2'),
+         ('usb', 10, 'hidraw10'), ('usb', 3, 'trigger')]
 
 testbed = UMockdev.Testbed.new()
 opened, handlers = [], []
-for node, (kind, name) in enumerate(NODES):
+for kind, node, name in NODES:
     usb = f'/devices/pci0000:00/0000:00:14.0/usb1/1-{node}'
     interface = f'{usb}/1-{node}:1.0'
     bus, parent = {'usb': ('0003', interface), 'usb, HID_ID Bluetooth': ('0005', interface),
@@ -57,11 +57,14 @@ for node, (kind, name) in enumerate(NODES):
     testbed.attach_ioctl(f'/dev/{name}', handlers[-1])
 result = subprocess.run([sys.argv[1], '-r'], capture_output=True, text=True)
 # umockdev reports a connection from its own thread, maybe after the program
-# has ended. Only the node on USB is opened, by the name udev gave it;
-# whatever follows the open, the command fails, since no request is answered.
+# has ended, and not always in order. Only the nodes on USB are opened, by the
+# names udev gave them; neither answers the program's checks of an open node,
+# so the command fails, naming the first it tried: hidraw3 before hidraw10
+# (the testbed's directory lists hidraw10 first, so an unsorted list fails).
 deadline = time.monotonic() + 2
-while not opened and time.monotonic() < deadline:
+while len(opened) < 2 and time.monotonic() < deadline:
     time.sleep(0.02)
 time.sleep(0.1)
 print(f'opened {opened}, status {result.returncode}, standard error {result.stderr!r}')
-sys.exit(0 if opened == ['/dev/trigger'] and result.returncode == 2 else 1)
+sys.exit(0 if sorted(opened) == ['/dev/hidraw10', '/dev/trigger'] and result.returncode == 2 and
+         result.stderr.startswith('Device open error. \ntrelkey: /dev/trigger: ') else 1)
