@@ -47,7 +47,8 @@ chmod +x "$work/initramfs/init"
 # The second stage, on the root file system: the command, in this directory.
 cat >"$work/share/run" <<RUN
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin HOME=/root
-mount -t proc proc /proc && mount -t sysfs sys /sys && mount -t devtmpfs dev /dev && mount -t tmpfs tmp /dev/shm
+mount -t proc proc /proc && mount -t sysfs sys /sys && mount -t devtmpfs dev /dev && mkdir -p /dev/shm &&
+    mount -t tmpfs tmp /dev/shm
 modprobe -a libcomposite usb_f_fs usb_f_hid usbhid hid-generic uhid &&
     modprobe dummy_hcd num=8 && mount -t configfs configfs /sys/kernel/config &&
     cd $(printf %q "$PWD") && $(printf '%q ' "$@") >/run/lab/output 2>&1

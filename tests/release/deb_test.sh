@@ -3,9 +3,9 @@
 # Debian's policy): the files it holds and that it needs the C library alone.
 # Then installs it as a user would and tries it (its rule is the built rule,
 # the one the device lab tries on udev; the program is on PATH, man finds its
-# page, bash-completion loads its completion and completes a table of
-# command lines, -r without a device), purges it
-# and checks that nothing is left. Run as root.
+# page, bash-completion loads its completion and completes a table of command
+# lines, -r without a device), purges it and checks that nothing is left.
+# Run as root.
 #   deb_test.sh DEB RULE_FILE
 set -u
 # shellcheck source=check.sh
