@@ -44,7 +44,8 @@ probe && exit 0
 # Debian's 32-bit loader, from wine32:i386.
 loader=/usr/lib/wine/wine
 if [ -x /usr/lib/wine/wine64 ] && [ ! -e "$loader" ]; then
-    skip "wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)"
+    # CI names apt's reason when it could not install wine32.
+    skip "${TRELKEY_NO_WINE32:-wine32 is not installed (dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386)}"
     exit 0
 fi
 # A prefix made while wine32 was missing or could not start has no 32-bit
