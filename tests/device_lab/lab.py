@@ -9,8 +9,8 @@
 #
 # TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". RULE is the udev
 # rule built for that identity, OTHER_RULE one built for another; the udev
-# rows run systemd-udevd with them. The wine rows run each TRELKEY, a
-# trelkey.exe, under wine (wine_test.sh).
+# rows run systemd-udevd with them. The wine row runs three trelkey.exe
+# programs under wine (wine_test.sh).
 import contextlib, copy, itertools, os, re, shutil, struct, subprocess, sys, threading, time  # noqa: E401
 
 GROUP, RULE, OTHER_RULE, *PROGRAMS = sys.argv[1:]
@@ -157,9 +157,9 @@ def run_replacing(program, hid, arguments):
     return subprocess.CompletedProcess(arguments, gdb.returncode, open('/run/out').read(), open('/run/err').read())
 
 
-def run_row(program, name, devices, runs, rule=None, uaccess=False):
-    """Makes the devices, runs (arguments, status, stdout, stderr) each, with
-    stdout None going to /dev/full, and checks the reports the devices hold,
+def run_row(name, devices, runs, rule=None, uaccess=False):
+    """Makes the devices, runs ([program index,] arguments, status, stdout,
+    stderr) each, with stdout None going to /dev/full, and checks the reports the devices hold,
     that no uhid device was opened, and with a rule, whether udev tags the
     trigger's node uaccess."""
     problems, denied = [], any(hid['denied'] for hid in devices)
@@ -179,10 +179,11 @@ def run_row(program, name, devices, runs, rule=None, uaccess=False):
             if denied:
                 os.chmod(hid['node'], 0o600 if hid['denied'] else 0o666)
         command = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups'] * denied
-        if GROUP == 'wine':  # wine's HID bus shows hidraw nodes made before wine starts
-            subprocess.run('wineserver -k; wineserver -w; wine wineboot >/dev/null 2>&1', shell=True, check=True)
+        if GROUP == 'wine':  # one wine session, kept up for all the runs
+            subprocess.run('wineserver -p && wine wineboot >/dev/null 2>&1', shell=True, check=True)
             command = ['wine']
-        for arguments, status, out, err in runs:
+        for *program, arguments, status, out, err in runs:
+            program = PROGRAMS[program[0] if program else 0]
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
                 subprocess.run(command + [program] + arguments, stderr=subprocess.PIPE, text=True,
                                stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE)
@@ -251,16 +252,18 @@ UDEV = [
     ('udev: the rule gives uaccess', [device()], [], RULE, True),
 ]
 # wine's hidraw bus names a device's maker "hidraw" and its product by the
-# kernel's HID name, "maker product": the trelkey.exe builds search for those.
-# Its interface path holds the device's release number, bcdDevice.
-WINE_PATH = r'\\?\hid#vid_1209&pid_4b53&mi_00#256&0000&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}'
+# kernel's HID name, "maker product"; the three trelkey.exe programs search
+# for those texts with the products 4B53, 4B54 and 4B55, and a run names its
+# program by that index. wine shows only the nodes made before it starts, so
+# the devices are all plugged first, in one row. The interface path holds
+# the device's release number, bcdDevice.
+WINE_PATH = r'\\?\hid#vid_1209&pid_4b54&mi_00#256&0000&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}'
 WINE = [
-    ('wine: set, then read', [device(held=WRITTEN)], SET_READ),
-    ('wine: stalled requests', [device(answer='stall')],
-     [(['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH}: General failure.\n'),
-      (['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH}: General failure.\n')]),
-    ('wine: no device, only wine\'s own', [], NOT_FOUND),
-    ('wine: another product text', [device(name='Kestavo ')], NOT_FOUND),
+    ('wine: set, then read; stalled requests; only another product text',
+     [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo ')],
+     [(0, *run) for run in SET_READ] + [(2, *run) for run in NOT_FOUND] +
+     [(1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH}: General failure.\n'),
+      (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH}: General failure.\n')]),
 ]
 
 tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, ('wine', 'wine'))
@@ -269,9 +272,8 @@ if not shutil.which(tool):
     sys.exit(77)
 if GROUP == 'udev':
     subprocess.run([tool, '--daemon'], check=True)
-rows, passed = {'hidraw': HIDRAW, 'udev': UDEV, 'wine': WINE}[GROUP], []
-for program in PROGRAMS:  # each on devices of its own
-    start = time.monotonic()
-    passed += [run_row(program, *copy.deepcopy(row)) for row in rows]
-    print(f'{program}: {sum(passed[-len(rows):])} of {len(rows)} scenarios passed in {time.monotonic() - start:.1f} s')
+rows = {'hidraw': HIDRAW, 'udev': UDEV, 'wine': WINE}[GROUP]
+start = time.monotonic()
+passed = [run_row(*copy.deepcopy(row)) for row in rows]
+print(f'{sum(passed)} of {len(rows)} scenarios passed in {time.monotonic() - start:.1f} s')
 sys.exit(0 if all(passed) else 1)
