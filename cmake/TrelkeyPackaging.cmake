@@ -81,6 +81,8 @@ if(WIN32)
                 "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt" DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
+  # The zip made again with its entries in name order.
+  set(CPACK_POST_BUILD_SCRIPTS "${TRELKEY_PACKAGING_SOURCE_DIR}/windows/zip_in_order.cmake")
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win32")
   else()
