@@ -17,6 +17,44 @@ set(TRELKEY_PACKAGE_MAINTAINER "trelkey maintainers <maintainers@trelkey.invalid
 # TRELKEY_PRODUCT_ROFF (for the man page).
 include("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/udev_rule.cmake")
 
+# The package's changelog, in Debian's format. Its newest entry must be this
+# version's, so that no release ships without one. Its date is the release's:
+# the man page shows it (YYYY-MM-DD), and the packages carry it as their
+# time (seconds since 1970, UTC), so that the same sources give the same
+# packages whenever they are built.
+set(changelog "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/changelog")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${changelog}")
+file(STRINGS "${changelog}" heading LIMIT_COUNT 1)
+file(STRINGS "${changelog}" signature REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX MATCH "^trelkey \\(([^)]*)\\) " heading "${heading}")
+set(version "${CMAKE_MATCH_1}")
+string(REGEX MATCH ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9]+) ([0-9][0-9]):([0-9][0-9]):([0-9][0-9]) ([-+])([0-9][0-9])([0-9][0-9])$"
+       date "${signature}")
+set(day ${CMAKE_MATCH_1})
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(FIND months "${CMAKE_MATCH_2}" month)
+set(year ${CMAKE_MATCH_3})
+set(seconds "${CMAKE_MATCH_4} * 3600 + ${CMAKE_MATCH_5} * 60 + ${CMAKE_MATCH_6}
+             - ${CMAKE_MATCH_7}(${CMAKE_MATCH_8} * 3600 + ${CMAKE_MATCH_9} * 60)")
+if(NOT version STREQUAL PROJECT_VERSION OR NOT date OR month LESS 0)
+  message(FATAL_ERROR "${changelog}: the newest entry is not version ${PROJECT_VERSION} with a date")
+endif()
+# Seconds since 1970-01-01 UTC: the days before the entry's, counting years
+# from March so that a leap day ends its year, then the entry's time of day
+# less its offset from UTC.
+set(march_year ${year})
+if(month LESS 2)
+  math(EXPR march_year "${year} - 1")
+endif()
+math(EXPR days "${march_year} * 365 + ${march_year} / 4 - ${march_year} / 100 + ${march_year} / 400
+                - 719468 + (153 * ((${month} + 10) % 12) + 2) / 5 + ${day} - 1")
+math(EXPR CPACK_TRELKEY_SOURCE_DATE_EPOCH "${days} * 86400 + ${seconds}")
+math(EXPR month "${month} + 101")
+string(SUBSTRING "${month}" 1 2 month)
+set(TRELKEY_RELEASE_DATE "${year}-${month}-${day}")
+# cpack sets SOURCE_DATE_EPOCH to that time unless the caller set it.
+set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/TrelkeyCPackTime.cmake")
+
 if(WIN32)
   # Windows resources are compiled by windres (CMAKE_RC_COMPILER).
   enable_language(RC)
@@ -43,6 +81,8 @@ if(WIN32)
                 "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt" DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
+  # The zip made again with its entries in name order.
+  set(CPACK_POST_BUILD_SCRIPTS "${TRELKEY_PACKAGING_SOURCE_DIR}/windows/zip_in_order.cmake")
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_PACKAGE_FILE_NAME "trelkey-${PROJECT_VERSION}-win32")
   else()
@@ -51,24 +91,7 @@ if(WIN32)
 else()
   install(TARGETS trelkey RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
-  # The package's changelog, in Debian's format and gzipped as Debian installs
-  # it. Its newest entry must be this version's, so that no release ships
-  # without one; the man page takes that entry's date, as YYYY-MM-DD.
-  set(changelog "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/changelog")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${changelog}")
-  file(STRINGS "${changelog}" heading LIMIT_COUNT 1)
-  file(STRINGS "${changelog}" signature REGEX "^ -- " LIMIT_COUNT 1)
-  string(REGEX MATCH "^trelkey \\(([^)]*)\\) " heading "${heading}")
-  set(version "${CMAKE_MATCH_1}")
-  string(REGEX MATCH ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9]+) " date "${signature}")
-  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
-  list(FIND months "${CMAKE_MATCH_2}" month)
-  if(NOT version STREQUAL PROJECT_VERSION OR month LESS 0)
-    message(FATAL_ERROR "${changelog}: the newest entry is not version ${PROJECT_VERSION} with a date")
-  endif()
-  math(EXPR month "${month} + 101")
-  string(SUBSTRING "${month}" 1 2 month)
-  set(TRELKEY_RELEASE_DATE "${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1}")
+  # The changelog, gzipped as Debian installs it.
   add_custom_command(OUTPUT "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz"
     COMMAND gzip -9 -n -c "${changelog}" > "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz"
     DEPENDS "${changelog}"

@@ -16,8 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # A self-contained executable: the C++ runtime, libgcc and winpthread are
-# linked in, so only system DLLs are imported.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# linked in, so only system DLLs are imported. The linker writes no time in
+# the PE header (it would by default), so a build does not depend on when it
+# ran; CPack's strip dates the packaged program with SOURCE_DATE_EPOCH.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 
 find_program(TRELKEY_WINE wine)
 if(TRELKEY_WINE)
