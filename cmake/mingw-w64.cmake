@@ -23,7 +23,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 
 find_program(TRELKEY_WINE wine)
 if(TRELKEY_WINE)
-  # Builds of both architectures may share one prefix (it takes 700 MB).
+  # The build's own prefix (it takes 700 MB), made at the first start.
   set(TRELKEY_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix of the tests")
   set(CMAKE_CROSSCOMPILING_EMULATOR
       env "TRELKEY_WINEPREFIX=${TRELKEY_WINEPREFIX}" "TRELKEY_WINE_BITS=${TRELKEY_WINE_BITS}"

@@ -179,9 +179,9 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
             if denied:
                 os.chmod(hid['node'], 0o600 if hid['denied'] else 0o666)
         command = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups'] * denied
-        if GROUP == 'wine':  # one wine session, kept up for all the runs
-            subprocess.run('wineserver -p && wine wineboot >/dev/null 2>&1', shell=True, check=True)
-            command = ['wine']
+        if GROUP == 'wine':  # one wine session, kept up for all the runs, on the 64-bit loader itself
+            command = [WINE64]
+            subprocess.run(f'wineserver -p && {WINE64} wineboot >/dev/null 2>&1', shell=True, check=True)
         for *program, arguments, status, out, err in runs:
             program = PROGRAMS[program[0] if program else 0]
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
@@ -266,7 +266,8 @@ WINE = [
       (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH}: General failure.\n')]),
 ]
 
-tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, ('wine', 'wine'))
+WINE64 = '/usr/lib/wine/wine64'  # Debian's; /usr/bin/wine would go through the 32-bit loader where wine32 is
+tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, (WINE64, 'wine64'))
 if not shutil.which(tool):
     print(f'skipped: {os.path.basename(tool)} is not installed (apt-get install {package})')
     sys.exit(77)
