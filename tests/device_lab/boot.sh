@@ -4,7 +4,8 @@
 # overlay, so the guest may write anywhere), runs one command in the guest
 # with the USB gadget and HID modules loaded, prints its output and exits
 # with its status. Exits 77 (skipped), naming the packages to install, when
-# QEMU, the kernel or a static busybox is missing.
+# QEMU, the kernel, a static busybox or Debian's python3, which runs the lab
+# in the guest, is missing.
 #   boot.sh COMMAND [ARGUMENT...]
 # LAB_TIMEOUT (seconds, default 900) bounds the whole run.
 set -u
@@ -13,6 +14,7 @@ release=${kernel#/boot/vmlinuz-} busybox=$(command -v busybox) missing=()
 command -v qemu-system-x86_64 >/dev/null || missing+=(qemu-system-x86)
 [ -n "$kernel" ] && [ -d "/lib/modules/$release/kernel/drivers/usb/gadget" ] || missing+=(linux-image-amd64)
 [ -n "$busybox" ] && ! ldd "$busybox" >/dev/null 2>&1 || missing+=(busybox-static)
+[ -x /usr/bin/python3 ] || missing+=(python3)
 [ ${#missing[@]} -eq 0 ] ||
     { echo "skipped: the device lab needs ${missing[*]} (apt-get install ${missing[*]})"; exit 77; }
 

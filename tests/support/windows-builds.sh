@@ -20,13 +20,8 @@ arch=$2 dir=$4
 mkdir -p "$dir"
 rm -f "$dir/skipped"
 skip() { echo "skipped: Windows $arch tests: $*" | tee "$dir/skipped"; }
-missing=""
-for tool in "$arch-w64-mingw32-g++-posix" "$arch-w64-mingw32-windres"; do
-    command -v "$tool" >/dev/null || missing+=" $tool"
-done
-[ -f /usr/src/googletest/CMakeLists.txt ] || missing+=" googletest-sources"
-if [ -n "$missing" ]; then
-    skip "not installed:$missing (apt-get install g++-mingw-w64-${arch//_/-}-posix mingw-w64 googletest)"
+if ! command -v "$arch-w64-mingw32-g++-posix" >/dev/null || [ ! -f /usr/src/googletest/CMakeLists.txt ]; then
+    skip "the cross compiler or GoogleTest's sources are not installed (apt-get install g++-mingw-w64-${arch//_/-}-posix mingw-w64 googletest)"
     exit 77
 fi
 preset=windows
