@@ -162,7 +162,7 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
     stderr) each, with stdout None going to /dev/full, and checks the reports the devices hold,
     that no uhid device was opened, and with a rule, whether udev tags the
     trigger's node uaccess."""
-    problems, denied = [], any(hid['denied'] for hid in devices)
+    problems, denied, record = [], any(hid['denied'] for hid in devices), None
     if rule:
         shutil.copy(rule, '/etc/udev/rules.d/70-trelkey.rules')
         subprocess.run(['udevadm', 'control', '--reload'], check=True)
@@ -198,7 +198,12 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
             elif hid['kind'] == 'ffs' and hid['report'] != hid['held']:
                 problems.append(f"device {index} holds {hid['report']}, expected {hid['held']}")
         if rule:
-            subprocess.run(['udevadm', 'settle'], check=True)
+            # udev's record of the node, written once udev has handled its add event, deleted with its
+            # remove event. udevadm settle may return before udev has read the kernel's event, when
+            # the record on these device numbers can still be the previous row's.
+            rdev = os.stat(devices[0]['node']).st_rdev
+            record = f'/run/udev/data/c{os.major(rdev)}:{os.minor(rdev)}'
+            wait_for("udev's record of the node", lambda: os.path.exists(record))
             info = subprocess.run(['udevadm', 'info', '--query=property', devices[0]['node']],
                                   capture_output=True, text=True).stdout
             if 'USEC_INITIALIZED=' not in info or bool(re.search('^CURRENT_TAGS=.*:uaccess:', info, re.M)) != uaccess:
@@ -209,6 +214,8 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
                 os.remove(hid['node'])
             remove(hid)
         wait_for('removal of the nodes', lambda: not nodes())
+        if record:
+            wait_for("removal of udev's record", lambda: not os.path.exists(record))
     for problem in problems:
         print(f'FAIL {name}: {problem}')
     return not problems
