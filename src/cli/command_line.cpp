@@ -6,6 +6,7 @@
 #include "keys/key_names.h"
 
 ChannelAssignment assignment_list[CHANNEL_COUNT];
+const char* unit_location = nullptr;
 
 namespace {
 
@@ -43,17 +44,43 @@ uint8_t field_code(const Field& field, const NameTable& table) {
     return field.too_long ? CODE_NONE : parse_code_token(field.text, table);
 }
 
+// The index of the "-d" that names the unit, argc when there is none, or -1
+// when the command line may not name one: -d twice, or without a location
+// (no argument after it, or another option).
+int find_unit_selection(int argc, const char* const* argv) {
+    int selection = argc;
+    for (int arg = 1; arg < argc; ++arg) {
+        if (strcmp(argv[arg], "-d") != 0) continue;
+        if (selection != argc || arg + 1 == argc || argv[arg + 1][0] == '-' ||
+            argv[arg + 1][0] == '\0') {
+            return -1;
+        }
+        selection = arg++;
+    }
+    return selection;
+}
+
 }  // namespace
 
 void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_list); }
 
 Command parse_command_line(int argc, const char* const* argv) {
-    if (argc < 2) return COMMAND_USAGE;
-    if (strcmp(argv[1], "-r") == 0) return COMMAND_READ;
-    if (strcmp(argv[1], "-s") != 0 || argc < 3) return COMMAND_USAGE;
+    unit_location = nullptr;
+    if (argc == 2 && strcmp(argv[1], "-l") == 0) return COMMAND_LIST;
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) return COMMAND_VERSION;
+    const int selection = find_unit_selection(argc, argv);
+    if (selection < 0) return COMMAND_USAGE;
+    // The arguments in order, the -d and its location left out.
+    const auto next = [selection](int arg) { return arg == selection ? arg + 2 : arg; };
+
+    const int option = next(1);
+    if (option >= argc) return COMMAND_USAGE;
+    if (selection < argc) unit_location = argv[selection + 1];
+    if (strcmp(argv[option], "-r") == 0) return COMMAND_READ;
+    if (strcmp(argv[option], "-s") != 0) return COMMAND_USAGE;
 
     int filled = 0;
-    for (int arg = 2; arg < argc && filled < CHANNEL_COUNT; ++arg) {
+    for (int arg = next(option + 1); arg < argc && filled < CHANNEL_COUNT; arg = next(arg + 1)) {
         const char* cursor = argv[arg];
         Field key_field;
         if (!next_field(&cursor, &key_field)) continue;  // empty or commas only

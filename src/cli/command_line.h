@@ -9,6 +9,8 @@ enum Command {
     COMMAND_USAGE = 0,
     COMMAND_READ = 1,
     COMMAND_SET = 2,
+    COMMAND_LIST = 3,     // -l: the attached units, one line each
+    COMMAND_VERSION = 4,  // --version
 };
 
 // Trigger channels a set command can assign.
@@ -23,15 +25,24 @@ struct ChannelAssignment {
 // filled from the first without gaps.
 extern ChannelAssignment assignment_list[CHANNEL_COUNT];
 
+// The unit a read or set command acts on, as -d LOCATION named it: a USB port
+// path or /dev node on Linux, an interface path on Windows. Null without -d:
+// the first unit the search finds.
+extern const char* unit_location;
+
 // Sets every byte of the assignment list to CODE_NONE.
 void clear_assignment_list();
 
-// Parses argv[1..]. Fills assignment_list for a set command; the list must
-// have been cleared first.
+// Parses argv[1..]. Fills assignment_list for a set command, and sets
+// unit_location; the list must have been cleared first. -d LOCATION may stand
+// anywhere after the program's name; the rest is parsed without it.
 Command parse_command_line(int argc, const char* const* argv);
 
 // Writes the usage text to standard output.
 void print_usage();
+
+// Writes "trelkey X.Y.Z" to standard output.
+void print_version();
 
 // The program: binds the HID library, parses the command line and carries out
 // the command. Returns the exit status: 0 when the command did its job, 1

@@ -16,9 +16,13 @@ int run_command(int argc, const char* const* argv) {
     clear_assignment_list();
 
     switch (parse_command_line(argc, argv)) {
-        case COMMAND_READ: return read_configuration() ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
+        case COMMAND_READ:
+            return read_configuration(unit_location) ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
         case COMMAND_SET:
-            return set_configuration(assignment_list) ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
+            return set_configuration(assignment_list, unit_location) ? EXIT_STATUS_OK
+                                                                     : EXIT_STATUS_FAILED;
+        case COMMAND_LIST: return list_units() ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
+        case COMMAND_VERSION: print_version(); return EXIT_STATUS_OK;
         case COMMAND_USAGE: break;
     }
     print_usage();

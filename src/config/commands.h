@@ -4,15 +4,22 @@
 
 #include "cli/command_line.h"
 
-// Fetches the configuration report and prints its listing. False, with an
-// error line on standard error and nothing on standard output, when the
-// device could not be opened or refused the request; a second line names the
-// device and the reason when the platform gave one.
-bool read_configuration();
+// Fetches the configuration report of the unit at location (null: the first
+// unit found) and prints its listing. False, with an error line on standard
+// error and nothing on standard output, when the device could not be opened
+// or refused the request; a second line names the device and the reason
+// when the platform gave one, or says what was searched for.
+bool read_configuration(const char* location);
 
-// Sends the report built from the assignment list and prints a confirmation.
-// False, with an error line on standard error (and the second line as above),
-// when the device could not be opened or refused the request.
-bool set_configuration(const ChannelAssignment* assignments);
+// Sends the report built from the assignment list to the unit at location
+// and prints a confirmation. False, with an error line on standard error
+// (and the second line as above), when the device could not be opened or
+// refused the request.
+bool set_configuration(const ChannelAssignment* assignments, const char* location);
+
+// Lists the attached units, one line each: the location, on Linux the node,
+// and, in parentheses, why a unit cannot be opened. False, with the open's
+// error lines, when there is none.
+bool list_units();
 
 #endif

@@ -16,13 +16,35 @@ constexpr DeviceHandle NO_DEVICE = -1;
 // What the commands tell the user about the device, filled by the open and
 // by the feature requests of one command. path: the device opened (a
 // /dev node on Linux, the interface's device path on Windows), or, when none
-// opened, the first match that could not be opened; empty when nothing
-// matched. reason: why the last call failed, in the platform's words; empty
-// when it succeeded or the platform gave no reason. Both are cut to fit.
+// opened, the first match that could not be opened, or the location a
+// command named; empty when nothing matched. reason: why the last call
+// failed, in the platform's words; empty when it succeeded or the platform
+// gave no reason. Both are cut to fit. at_location: what was found at the
+// location a command named when no unit could be used there.
+enum LocationProblem {
+    LOCATION_USED,        // a unit is there, or no location was named
+    LOCATION_EMPTY,       // nothing is plugged in there
+    LOCATION_NOT_A_UNIT,  // something is, but not a unit with the identity
+};
+
 struct DeviceFailure {
     char path[260];
     char reason[160];
+    LocationProblem at_location;
 };
+
+// One attached unit. location: where it is plugged in, as -d takes it (Linux:
+// the USB port path sysfs names its USB device by, such as "1-1.2"; Windows:
+// the interface's device path). node: the /dev node it is reached by (Linux;
+// empty on Windows). reason: why it cannot be opened for reading and
+// writing, in the platform's words; empty when it can.
+struct UnitEntry {
+    char location[260];
+    char node[260];
+    char reason[160];
+};
+
+typedef void (*UnitVisitor)(const UnitEntry& unit, void* context);
 
 // Makes the platform's HID access ready: on Windows it loads hid.dll and
 // looks up its functions. False when that failed; the commands then find no
@@ -31,12 +53,20 @@ bool bind_hid_library();
 
 // Finds the device with the identity compiled into the program and opens it
 // for reading and writing; NO_DEVICE when there is none it could open.
+// location: null for the first unit the search finds, or where the unit is
+// plugged in, as a UnitEntry's location gives it (Linux also takes the unit's
+// /dev node); only a unit there is opened.
 // Linux: the first matching hidraw node, by number, that opens and proves to
 // be the device matched; a match that does not is named with its reason.
 // Windows: the first matching interface in SetupAPI's order; Windows opens
 // every HID interface before it can tell whether it matches, so an open it
-// refuses gives no reason.
-DeviceHandle open_trigger_device(DeviceFailure* failure);
+// refuses gives no reason, except at a location a command named.
+DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure);
+
+// Calls visit for every attached unit with the compiled-in identity, in the
+// order in which open_trigger_device tries them, and gives their number.
+// Windows lists only the units it could open.
+size_t list_trigger_devices(UnitVisitor visit, void* context);
 
 // Fetch or send the feature report whose ID is in report[0], and set
 // failure->reason when the request fails. Linux: true only when the device

@@ -6,8 +6,11 @@
 
 namespace {
 
+// An expected text that is null or empty is not compared, and not read: many
+// units report no manufacturer string at all.
 bool text_matches(DeviceTextReader read_text, void* device, DeviceText which,
                   const char* expected) {
+    if (!text_compared(expected)) return true;
     unsigned char text[DEVICE_TEXT_SIZE];
     return read_text(device, which, text) &&
            strcmp(reinterpret_cast<const char*>(text), expected) == 0;
@@ -49,6 +52,8 @@ unsigned decode_utf8(const unsigned char* text, unsigned long* code_point) {
 
 }  // namespace
 
+bool text_compared(const char* expected) { return expected != nullptr && expected[0] != '\0'; }
+
 DeviceIdentity trigger_device_identity() {
     return {DEVICE_VENDOR_ID, DEVICE_PRODUCT_ID, DEVICE_MANUFACTURER, DEVICE_PRODUCT};
 }
@@ -56,7 +61,6 @@ DeviceIdentity trigger_device_identity() {
 bool device_matches(const DeviceIdentity& wanted, uint16_t vendor_id, uint16_t product_id,
                     DeviceTextReader read_text, void* device) {
     if (vendor_id != wanted.vendor_id || product_id != wanted.product_id) return false;
-    if (wanted.manufacturer == nullptr || wanted.product == nullptr) return true;
     return text_matches(read_text, device, DEVICE_TEXT_MANUFACTURER, wanted.manufacturer) &&
            text_matches(read_text, device, DEVICE_TEXT_PRODUCT, wanted.product);
 }

@@ -9,9 +9,13 @@
 struct DeviceIdentity {
     uint16_t vendor_id;
     uint16_t product_id;
-    const char* manufacturer;  // 8-bit text; with product null, only the IDs count
-    const char* product;
+    const char* manufacturer;  // 8-bit text; null or empty: not compared
+    const char* product;       // the same
 };
+
+// Whether an identity text is compared with the device's: not when it is
+// null or empty.
+bool text_compared(const char* expected);
 
 // The identity compiled into the program.
 DeviceIdentity trigger_device_identity();
@@ -34,8 +38,8 @@ typedef bool (*DeviceTextReader)(void* device, DeviceText which, unsigned char* 
 
 // Whether a device is the wanted one. The checks run in the order vendor ID,
 // product ID, manufacturer, product, and stop at the first that fails; a
-// text is read only when everything before it matched. Texts are compared
-// byte for byte, case counting.
+// text is read only when everything before it matched and it is compared.
+// Texts are compared byte for byte, case counting.
 bool device_matches(const DeviceIdentity& wanted, uint16_t vendor_id, uint16_t product_id,
                     DeviceTextReader read_text, void* device);
 

@@ -34,8 +34,14 @@ check() {
 check 1 "$usage" '' "${run[@]}"
 check 1 "$usage" '' "${run[@]}" -S KEY_A
 check 1 "$usage" '' "${run[@]}" -s KEY_A XYZ
-check 2 /dev/null "Device open error\. $nl" "${run[@]}" -r KEY_A junk
-check 2 /dev/null "Device open error\. $nl" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
+check 1 "$usage" '' "${run[@]}" -r -d
+check 1 "$usage" '' "${run[@]}" -l -r
+none="Device open error\. ${nl}trelkey: no unit found with ID 1209:4b53, manufacturer \"Kestavo\", product \"Kestavo\"$nl"
+check 2 /dev/null "$none" "${run[@]}" -r KEY_A junk
+check 2 /dev/null "$none" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
+check 2 /dev/null "$none" "${run[@]}" -l
+check 2 /dev/null "Device open error\. ${nl}trelkey: 9-9\.9: nothing is plugged in there$nl" \
+    "${run[@]}" -s KEY_A -d 9-9.9
 # The usage text lost on a full disk.
 check 1 /dev/null "trelkey: write error: No space left on device$nl" \
     sh -c 'exec "$@" >/dev/full' - "${run[@]}"

@@ -50,13 +50,14 @@ TEST(Keys, NamesGiveUsageIds) {
     for (int i = 1; i <= 12; ++i) expect_code(0x39 + i, "KEY_F" + std::to_string(i));
 }
 
-// The command and, for a set command, the report built from the assignment
-// list it filled.
+// The command, the unit's location and, for a set command, the report built
+// from the assignment list it filled.
 TEST(CommandLine, GivesTheCommandAndTheReport) {
     const struct {
         std::vector<const char*> arguments;
         Command command;
         const char* report;
+        const char* location = nullptr;
     } cases[] = {
         {{}, COMMAND_USAGE, ""},
         {{"-r", "XYZ"}, COMMAND_READ, ""},
@@ -74,6 +75,21 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         {{"-s", "KEY_A, CTRL_LEFT"}, COMMAND_USAGE, ""},
         {{"-s", ",CTRL_LEFT"}, COMMAND_USAGE, ""},
         {{"-s", "0xff"}, COMMAND_USAGE, ""},
+        {{"-l"}, COMMAND_LIST, ""},
+        {{"--version"}, COMMAND_VERSION, ""},
+        {{"-l", "-r"}, COMMAND_USAGE, ""},
+        {{"-d", "1-1.2", "-l"}, COMMAND_USAGE, ""},
+        {{"-d", "1-1.2", "-r"}, COMMAND_READ, "", "1-1.2"},
+        {{"-r", "junk", "-d", "/dev/hidraw3"}, COMMAND_READ, "", "/dev/hidraw3"},
+        {{"-d", "x", "-s", "KEY_F5"}, COMMAND_SET, "01003effffffffffff", "x"},
+        {{"-s", "KEY_A", "-d", "x", "KEY_B"}, COMMAND_SET, "0100040005ffffffff", "x"},
+        {{"-s", "KEY_A", "KEY_B", "KEY_C", "KEY_D", "-d", "x"}, COMMAND_SET, "010004000500060007", "x"},
+        {{"-r", "-d"}, COMMAND_USAGE, ""},
+        {{"-d", "-r"}, COMMAND_USAGE, ""},
+        {{"-d", "", "-r"}, COMMAND_USAGE, ""},
+        {{"-d", "x", "-r", "-d", "x"}, COMMAND_USAGE, ""},
+        {{"-d", "x"}, COMMAND_USAGE, ""},
+        {{"-r"}, COMMAND_READ, ""},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv = {"trelkey"};
@@ -86,6 +102,9 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         memset(assignment_list, 0, sizeof assignment_list);
         clear_assignment_list();
         EXPECT_EQ(c.command, parse_command_line(static_cast<int>(argv.size()), argv.data()));
+        if (c.command == COMMAND_READ || c.command == COMMAND_SET) {
+            EXPECT_STREQ(c.location, unit_location);
+        }
         if (c.command != COMMAND_SET) continue;
         const ConfigReport report = build_config_report(assignment_list);
         char hex[19] = {};

@@ -155,7 +155,7 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
         DeviceFailure failure = {};
         uint8_t report[9] = {1, 0, 0, 0, 0, 0, 0, 0, 7};
         EXPECT_EQ(bound, bind_again({bus, {}, {}, missing, dir}));
-        const DeviceHandle device = open_trigger_device(&failure);
+        const DeviceHandle device = open_trigger_device(nullptr, &failure);
         if (device != NO_DEVICE && hid_get_feature(device, report, 9, &failure) &&
             hid_set_feature(device, report, 9, &failure))
             close_device(device);
@@ -176,8 +176,8 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
         SCOPED_TRACE(name);
         bind_again({"vF", {}, message, missing, nullptr, error});
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(read_configuration());
-        EXPECT_FALSE(set_configuration(&none));
+        EXPECT_FALSE(read_configuration(nullptr));
+        EXPECT_FALSE(set_configuration(&none, nullptr));
         EXPECT_EQ(std::string("Device read error. \n") + line + "Device write error. \n" + line,
                   testing::internal::GetCapturedStderr());
     }

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <linux/hidraw.h>
 #include <linux/input.h>
 #include <stdio.h>
@@ -157,12 +158,25 @@ bool node_matches(unsigned node, const DeviceIdentity& wanted) {
 }
 
 // Where a node's device is: its path, from the DEVNAME its uevent gives
-// relative to /dev (udev may name it otherwise than hidraw<N>), and its
-// device number, from its dev attribute ("major:minor").
+// relative to /dev (udev may name it otherwise than hidraw<N>), its device
+// number, from its dev attribute ("major:minor"), and the USB port path
+// that sysfs names the USB device by ("1-1.2"), which stays with the port
+// the unit is plugged into (empty when the node is not on USB).
 struct NodeLocation {
     char path[sizeof DeviceFailure::path];
     dev_t number;
+    char port[sizeof UnitEntry::location];
 };
+
+// The port: the name of the USB device whose interface the node's HID
+// device is.
+void read_node_port(unsigned node, char* port, size_t size) {
+    char path[128];
+    char device[PATH_MAX];
+    snprintf(path, sizeof path, "%s/hidraw%u/device/../..", HIDRAW_CLASS_DIR, node);
+    port[0] = '\0';
+    if (realpath(path, device) != nullptr) snprintf(port, size, "%s", strrchr(device, '/') + 1);
+}
 
 bool locate_node(unsigned node, NodeLocation* location) {
     char uevent[ATTRIBUTE_SIZE];
@@ -183,7 +197,31 @@ bool locate_node(unsigned node, NodeLocation* location) {
     if (end == minor_text || *end != '\0') return false;
     snprintf(location->path, sizeof location->path, "/dev/%.*s", name_length, name);
     location->number = makedev(major_number, minor_number);
+    read_node_port(node, location->port, sizeof location->port);
     return true;
+}
+
+// The nodes a search tries: every node, those of the USB device at a port,
+// or the node with the device number of a /dev path.
+struct Selection {
+    const char* location;  // null: every node
+    bool by_number;
+    dev_t number;
+};
+
+// Whether a USB device has this port path: a plain name under
+// /sys/bus/usb/devices, never a path that leads elsewhere.
+bool usb_device_exists(const char* port) {
+    if (strchr(port, '/') != nullptr || port[0] == '.' || port[0] == '\0') return false;
+    char path[sizeof UnitEntry::location + 32];
+    snprintf(path, sizeof path, "/sys/bus/usb/devices/%s", port);
+    return access(path, F_OK) == 0;
+}
+
+bool selected(const NodeLocation& node, const Selection& selection) {
+    if (selection.location == nullptr) return true;
+    return selection.by_number ? node.number == selection.number
+                               : strcmp(node.port, selection.location) == 0;
 }
 
 const char* const NOT_MATCHED = "not the device that was matched";
@@ -202,6 +240,16 @@ const char* node_mismatch(int fd, dev_t number, const DeviceIdentity& wanted) {
                       static_cast<uint16_t>(info.vendor) == wanted.vendor_id &&
                       static_cast<uint16_t>(info.product) == wanted.product_id;
     return same ? nullptr : NOT_MATCHED;
+}
+
+// Opens a matching node for reading and writing: its descriptor, or -1 with
+// the reason in *reason.
+int open_node(const NodeLocation& node, const DeviceIdentity& wanted, const char** reason) {
+    const int fd = open(node.path, O_RDWR | O_CLOEXEC | O_NOCTTY);
+    *reason = fd < 0 ? strerror(errno) : node_mismatch(fd, node.number, wanted);
+    if (*reason == nullptr) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
 }
 
 // A feature request of one whole report; the ioctl gives the bytes moved.
@@ -227,27 +275,68 @@ bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* repor
 // hidraw is reached through the kernel directly; there is nothing to bind.
 bool bind_hid_library() { return true; }
 
-DeviceHandle open_trigger_device(DeviceFailure* failure) {
+DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure) {
     const DeviceIdentity wanted = trigger_device_identity();
+    Selection selection = {location, location != nullptr && location[0] == '/', 0};
+    struct stat status;
+    if (selection.by_number) {
+        if (stat(location, &status) != 0) {
+            snprintf(failure->path, sizeof failure->path, "%s", location);
+            snprintf(failure->reason, sizeof failure->reason, "%s", strerror(errno));
+            return NO_DEVICE;
+        }
+        // Any other file matches no node's number.
+        selection.number = S_ISCHR(status.st_mode) ? status.st_rdev : 0;
+    }
+    bool occupied = false;
     unsigned nodes[MAX_NODES];
     const size_t count = list_nodes(nodes);
     for (size_t i = 0; i < count; ++i) {
-        NodeLocation location;
-        if (!node_matches(nodes[i], wanted) || !locate_node(nodes[i], &location)) continue;
-        const int fd = open(location.path, O_RDWR | O_CLOEXEC | O_NOCTTY);
-        const char* reason = fd < 0 ? strerror(errno) : node_mismatch(fd, location.number, wanted);
-        if (reason == nullptr) {
-            snprintf(failure->path, sizeof failure->path, "%s", location.path);
+        NodeLocation node;
+        if (!locate_node(nodes[i], &node) || !selected(node, selection)) continue;
+        occupied = true;
+        if (!node_matches(nodes[i], wanted)) continue;
+        const char* reason = nullptr;
+        const int fd = open_node(node, wanted, &reason);
+        if (fd >= 0) {
+            snprintf(failure->path, sizeof failure->path, "%s", node.path);
             failure->reason[0] = '\0';
             return fd;
         }
-        if (fd >= 0) close(fd);
         if (failure->reason[0] == '\0') {
-            snprintf(failure->path, sizeof failure->path, "%s", location.path);
+            snprintf(failure->path, sizeof failure->path, "%s", node.path);
             snprintf(failure->reason, sizeof failure->reason, "%s", reason);
         }
     }
+    if (location != nullptr && failure->reason[0] == '\0') {
+        snprintf(failure->path, sizeof failure->path, "%s", location);
+        failure->at_location =
+            occupied || selection.by_number || usb_device_exists(location) ? LOCATION_NOT_A_UNIT
+                                                                           : LOCATION_EMPTY;
+    }
     return NO_DEVICE;
+}
+
+size_t list_trigger_devices(UnitVisitor visit, void* context) {
+    const DeviceIdentity wanted = trigger_device_identity();
+    unsigned nodes[MAX_NODES];
+    const size_t count = list_nodes(nodes);
+    size_t listed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        NodeLocation node;
+        if (!locate_node(nodes[i], &node) || !node_matches(nodes[i], wanted)) continue;
+        UnitEntry unit = {};
+        // A USB device whose path sysfs cannot resolve is still reached by its node.
+        snprintf(unit.location, sizeof unit.location, "%s", node.port[0] ? node.port : node.path);
+        snprintf(unit.node, sizeof unit.node, "%s", node.path);
+        const char* reason = nullptr;
+        const int fd = open_node(node, wanted, &reason);
+        if (fd >= 0) close(fd);
+        if (reason != nullptr) snprintf(unit.reason, sizeof unit.reason, "%s", reason);
+        visit(unit, context);
+        ++listed;
+    }
+    return listed;
 }
 
 bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {

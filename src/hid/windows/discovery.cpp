@@ -24,13 +24,13 @@ namespace {
 // The search examines interface indices 0 to MAX_INTERFACES - 1.
 constexpr unsigned MAX_INTERFACES = 255;
 
-// Whether the slots a search calls are bound. The string slots are needed
-// only when the strings are compared.
-bool search_slots_bound(bool compare_strings) {
+// Whether the slots a search calls are bound. A string slot is needed only
+// when that text is compared.
+bool search_slots_bound(const DeviceIdentity& wanted) {
     const HidEntryPoints& slots = hid_entry_points;
     if (slots.get_hid_guid == nullptr || slots.get_attributes == nullptr) return false;
-    return !compare_strings ||
-           (slots.get_manufacturer_string != nullptr && slots.get_product_string != nullptr);
+    return (!text_compared(wanted.manufacturer) || slots.get_manufacturer_string != nullptr) &&
+           (!text_compared(wanted.product) || slots.get_product_string != nullptr);
 }
 
 // Fetches one of an open interface's strings and narrows it in place.
@@ -54,43 +54,59 @@ bool interface_matches(HANDLE device, const DeviceIdentity& wanted) {
                           device);
 }
 
-// Allocates the interface's detail record and opens its device path, which
-// it copies to path (cut to fit). INVALID_HANDLE_VALUE when the path cannot
-// be had or the open fails.
-HANDLE open_interface(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_data,
-                      char (&path)[sizeof DeviceFailure::path]) {
+// Copies the interface's device path to path (cut to fit). False when the
+// path cannot be had.
+bool read_interface_path(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_data,
+                         char (&path)[sizeof DeviceFailure::path]) {
     DWORD required_size = 0;
     SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, nullptr, 0, &required_size,
                                      nullptr);
     // The query leaves the size at 0 when it fails outright; a size below the
     // record's own layout leaves no usable record either.
-    if (required_size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return INVALID_HANDLE_VALUE;
+    if (required_size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return false;
 
     auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(malloc(required_size));
-    if (detail == nullptr) return INVALID_HANDLE_VALUE;
+    if (detail == nullptr) return false;
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-
-    HANDLE device = INVALID_HANDLE_VALUE;
-    if (SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, detail, required_size,
-                                         &required_size, nullptr)) {
-        snprintf(path, sizeof path, "%s", detail->DevicePath);
-        device =
-            CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
+    const bool found = SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, detail,
+                                                        required_size, &required_size, nullptr);
+    if (found) snprintf(path, sizeof path, "%s", detail->DevicePath);
     free(detail);
-    return device;
+    return found;
 }
 
+HANDLE open_for_reading_and_writing(const char* path) {
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Whether two ASCII texts are equal when letters are compared without regard
+// to case, as Windows compares device paths.
+bool same_path(const char* a, const char* b) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    while (*a != '\0' && upper(*a) == upper(*b)) ++a, ++b;
+    return *a == *b;
+}
+
+// What one search does with each matching interface: keep it open and stop,
+// or pass it to visit, close it and go on.
+struct Search {
+    const char* location;  // only the interface with this path; null: every one
+    UnitVisitor visit;     // null: stop at the first match
+    void* context;
+    size_t matches;
+    bool occupied;  // an interface has the location's path
+    DWORD error;    // why the interface at the location would not open
+};
+
 // Opens the first interface whose vendor ID, product ID, manufacturer string
-// and product string equal the wanted ones (the strings are compared only
-// when both are given), and leaves its device path in path.
-// INVALID_HANDLE_VALUE when none matched, none could be opened, or the HID
-// library is not bound.
-HANDLE find_hid_device(const DeviceIdentity& wanted, char (&path)[sizeof DeviceFailure::path]) {
-    if (!search_slots_bound(wanted.manufacturer != nullptr && wanted.product != nullptr)) {
-        return INVALID_HANDLE_VALUE;
-    }
+// and product string equal the wanted ones (a text is compared only when it
+// is given), and leaves its device path in path; or passes every match to
+// the search's visit. INVALID_HANDLE_VALUE when none matched, none could be
+// opened, the HID library is not bound, or the matches were visited.
+HANDLE find_hid_device(const DeviceIdentity& wanted, Search* search,
+                       char (&path)[sizeof DeviceFailure::path]) {
+    if (!search_slots_bound(wanted)) return INVALID_HANDLE_VALUE;
     GUID hid_guid;
     hid_entry_points.get_hid_guid(&hid_guid);
     HDEVINFO device_set =
@@ -105,12 +121,24 @@ HANDLE find_hid_device(const DeviceIdentity& wanted, char (&path)[sizeof DeviceF
         if (!SetupDiEnumDeviceInterfaces(device_set, nullptr, &hid_guid, index, &interface_data)) {
             break;
         }
-        HANDLE device = open_interface(device_set, &interface_data, path);
-        if (device == INVALID_HANDLE_VALUE) continue;
-        if (interface_matches(device, wanted)) {
+        if (!read_interface_path(device_set, &interface_data, path)) continue;
+        if (search->location != nullptr && !same_path(path, search->location)) continue;
+        search->occupied = true;
+        HANDLE device = open_for_reading_and_writing(path);
+        if (device == INVALID_HANDLE_VALUE) {
+            search->error = GetLastError();
+            continue;
+        }
+        if (!interface_matches(device, wanted)) {
+            CloseHandle(device);
+        } else if (search->visit == nullptr) {
             match = device;
         } else {
             CloseHandle(device);
+            UnitEntry unit = {};
+            memcpy(unit.location, path, sizeof path);
+            search->visit(unit, search->context);
+            ++search->matches;
         }
     }
     SetupDiDestroyDeviceInfoList(device_set);
@@ -121,12 +149,29 @@ HANDLE find_hid_device(const DeviceIdentity& wanted, char (&path)[sizeof DeviceF
 
 // Every HID interface is opened before it is known to match, and many, such
 // as keyboards, refuse it; so a refused open says nothing about the trigger
-// device, and no reason is given.
-DeviceHandle open_trigger_device(DeviceFailure* failure) {
+// device, and no reason is given, except for the interface a command named.
+DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure) {
     char path[sizeof DeviceFailure::path] = "";
-    const HANDLE device = find_hid_device(trigger_device_identity(), path);
-    if (device != INVALID_HANDLE_VALUE) memcpy(failure->path, path, sizeof path);
+    Search search = {location, nullptr, nullptr, 0, false, 0};
+    const HANDLE device = find_hid_device(trigger_device_identity(), &search, path);
+    if (device != INVALID_HANDLE_VALUE) {
+        memcpy(failure->path, path, sizeof path);
+    } else if (location != nullptr) {
+        snprintf(failure->path, sizeof failure->path, "%s", location);
+        if (search.error != 0) {
+            windows_error_text(search.error, failure->reason, sizeof failure->reason);
+        } else {
+            failure->at_location = search.occupied ? LOCATION_NOT_A_UNIT : LOCATION_EMPTY;
+        }
+    }
     return reinterpret_cast<DeviceHandle>(device);
+}
+
+size_t list_trigger_devices(UnitVisitor visit, void* context) {
+    char path[sizeof DeviceFailure::path] = "";
+    Search search = {nullptr, visit, context, 0, false, 0};
+    find_hid_device(trigger_device_identity(), &search, path);
+    return search.matches;
 }
 
 void close_device(DeviceHandle device) { CloseHandle(reinterpret_cast<HANDLE>(device)); }

@@ -71,20 +71,7 @@ HMODULE load_hid_library() {
 // Windows has no message for it. Nothing when no error was set.
 void report_last_error(DeviceFailure* failure) {
     const DWORD error = GetLastError();
-    if (error == 0) return;
-    char* reason = failure->reason;
-    DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                       0, reason, static_cast<DWORD>(sizeof failure->reason), nullptr);
-    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' ||
-                          reason[length - 1] == ' ')) {
-        --length;
-    }
-    reason[length] = '\0';
-    if (length == 0) {
-        snprintf(reason, sizeof failure->reason, "Windows error %lu",
-                 static_cast<unsigned long>(error));
-    }
+    if (error != 0) windows_error_text(error, failure->reason, sizeof failure->reason);
 }
 
 // Calls a feature slot; an empty slot counts as a refused request.
@@ -97,6 +84,17 @@ bool exchange_feature(PHidD_GetFeature call, DeviceHandle device, uint8_t* repor
 }
 
 }  // namespace
+
+void windows_error_text(DWORD error, char* text, size_t size) {
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, static_cast<DWORD>(size), nullptr);
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+        --length;
+    }
+    text[length] = '\0';
+    if (length == 0) snprintf(text, size, "Windows error %lu", static_cast<unsigned long>(error));
+}
 
 bool bind_hid_library() {
     memset(&hid_entry_points, 0, sizeof hid_entry_points);

@@ -2,6 +2,8 @@
 #ifndef TRELKEY_HID_WINDOWS_HID_LIBRARY_H
 #define TRELKEY_HID_WINDOWS_HID_LIBRARY_H
 
+#include <stddef.h>
+
 #include "hid/windows/hid_dll.h"
 
 // The nine hid.dll entry points, in lookup order, numbered from 1. A slot
@@ -21,6 +23,11 @@ struct HidEntryPoints {
 
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
+
+// The system's message for a Win32 error code, without the line break and
+// blanks it ends in, cut to fit size bytes; "Windows error N" when Windows
+// has no message for it.
+void windows_error_text(DWORD error, char* text, size_t size);
 
 // bind_hid_library() (hid/hid_device.h) loads hid.dll from the system
 // directory and fills the slots in order. True when all nine were found.
