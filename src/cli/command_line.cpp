@@ -44,13 +44,21 @@ uint8_t field_code(const Field& field, const NameTable& table) {
     return field.too_long ? CODE_NONE : parse_code_token(field.text, table);
 }
 
+// Whether an argument is this option word, exactly. (The C library's strcmp
+// would be bound at run time, which costs a start-up more than all the
+// comparisons of a command line.)
+bool is_word(const char* argument, const char* word) {
+    while (*word != '\0' && *argument == *word) ++argument, ++word;
+    return *argument == *word;
+}
+
 // The index of the "-d" that names the unit, argc when there is none, or -1
 // when the command line may not name one: -d twice, or without a location
 // (no argument after it, or another option).
 int find_unit_selection(int argc, const char* const* argv) {
     int selection = argc;
     for (int arg = 1; arg < argc; ++arg) {
-        if (strcmp(argv[arg], "-d") != 0) continue;
+        if (!is_word(argv[arg], "-d")) continue;
         if (selection != argc || arg + 1 == argc || argv[arg + 1][0] == '-' ||
             argv[arg + 1][0] == '\0') {
             return -1;
@@ -66,8 +74,8 @@ void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_l
 
 Command parse_command_line(int argc, const char* const* argv) {
     unit_location = nullptr;
-    if (argc == 2 && strcmp(argv[1], "-l") == 0) return COMMAND_LIST;
-    if (argc == 2 && strcmp(argv[1], "--version") == 0) return COMMAND_VERSION;
+    if (argc == 2 && is_word(argv[1], "-l")) return COMMAND_LIST;
+    if (argc == 2 && is_word(argv[1], "--version")) return COMMAND_VERSION;
     const int selection = find_unit_selection(argc, argv);
     if (selection < 0) return COMMAND_USAGE;
     // The arguments in order, the -d and its location left out.
@@ -76,8 +84,8 @@ Command parse_command_line(int argc, const char* const* argv) {
     const int option = next(1);
     if (option >= argc) return COMMAND_USAGE;
     if (selection < argc) unit_location = argv[selection + 1];
-    if (strcmp(argv[option], "-r") == 0) return COMMAND_READ;
-    if (strcmp(argv[option], "-s") != 0) return COMMAND_USAGE;
+    if (is_word(argv[option], "-r")) return COMMAND_READ;
+    if (!is_word(argv[option], "-s")) return COMMAND_USAGE;
 
     int filled = 0;
     for (int arg = next(option + 1); arg < argc && filled < CHANNEL_COUNT; arg = next(arg + 1)) {

@@ -8,36 +8,62 @@
 
 namespace {
 
-// Writes an 8-bit (Latin-1) identity text in UTF-8, as terminals show text.
-void print_latin1_as_utf8(const char* text, FILE* out) {
-    for (const auto* at = reinterpret_cast<const unsigned char*>(text); *at != '\0'; ++at) {
-        if (*at < 0x80) {
-            fputc(*at, out);
+// A line of text being put together: room for a path and two identity
+// texts of up to 255 Latin-1 characters, each two bytes in UTF-8, and the
+// words around them. Built by hand and written at once: a run without a
+// device is mostly start-up, and formatted output costs more than the rest.
+struct Line {
+    char text[sizeof DeviceFailure::path + 1100];
+    size_t length;
+};
+
+// Appends 8-bit text, in UTF-8 when latin1 (as terminals show text), cut to
+// fit.
+void append(Line* line, const char* text, bool latin1 = false) {
+    for (const auto* at = reinterpret_cast<const unsigned char*>(text);
+         *at != '\0' && line->length + 3 < sizeof line->text; ++at) {
+        if (latin1 && *at >= 0x80) {
+            line->text[line->length++] = static_cast<char>(0xC0 | (*at >> 6));
+            line->text[line->length++] = static_cast<char>(0x80 | (*at & 0x3F));
         } else {
-            fputc(0xC0 | (*at >> 6), out);
-            fputc(0x80 | (*at & 0x3F), out);
+            line->text[line->length++] = static_cast<char>(*at);
         }
     }
+    line->text[line->length] = '\0';
 }
 
-void print_identity_text(const char* what, const char* text, FILE* out) {
+// Appends a 16-bit ID as four lower-case hex digits, as lsusb shows it.
+void append_id(Line* line, uint16_t id) {
+    char digits[5];
+    for (int i = 0; i < 4; ++i) digits[i] = "0123456789abcdef"[(id >> (12 - 4 * i)) & 0xF];
+    digits[4] = '\0';
+    append(line, digits);
+}
+
+// Appends 'WHAT "TEXT"', or "any WHAT" for a text that is not compared.
+void append_identity_text(Line* line, const char* what, const char* text) {
     if (!text_compared(text)) {
-        fprintf(out, "any %s", what);
+        append(line, "any ");
+        append(line, what);
         return;
     }
-    fprintf(out, "%s \"", what);
-    print_latin1_as_utf8(text, out);
-    fputc('"', out);
+    append(line, what);
+    append(line, " \"");
+    append(line, text, true);
+    append(line, "\"");
 }
 
-// What the search looks for: the IDs as lsusb shows them, then the texts,
-// or "any ..." for a text that is not compared.
-void print_identity(FILE* out) {
+// Appends what the search looks for: the IDs, then the texts.
+void append_identity(Line* line) {
     const DeviceIdentity wanted = trigger_device_identity();
-    fprintf(out, "ID %04x:%04x, ", wanted.vendor_id, wanted.product_id);
-    print_identity_text("manufacturer", wanted.manufacturer, out);
-    fputs(", ", out);
-    print_identity_text("product", wanted.product, out);
+    append(line, "ID ");
+    append_id(line, wanted.vendor_id);
+    append(line, ":");
+    append_id(line, wanted.product_id);
+    append(line, ", ");
+    append_identity_text(line, "manufacturer", wanted.manufacturer);
+    append(line, ", ");
+    append_identity_text(line, "product", wanted.product);
 }
 
 // Reports a failed step on standard error: its fixed line, then, when the
@@ -56,17 +82,20 @@ void report_device_error(const char* line, const DeviceFailure& failure) {
 void report_open_error(const DeviceFailure& failure) {
     report_device_error("Device open error. ", failure);
     if (failure.reason[0] != '\0') return;
-    if (failure.at_location == LOCATION_EMPTY) {
-        fprintf(stderr, "trelkey: %s: nothing is plugged in there\n", failure.path);
-        return;
-    }
-    if (failure.at_location == LOCATION_NOT_A_UNIT) {
-        fprintf(stderr, "trelkey: %s: not a unit with ", failure.path);
+    Line line = {"trelkey: ", 9};
+    if (failure.at_location == LOCATION_USED) {
+        append(&line, "no unit found with ");
+        append_identity(&line);
     } else {
-        fputs("trelkey: no unit found with ", stderr);
+        append(&line, failure.path);
+        if (failure.at_location == LOCATION_EMPTY) {
+            append(&line, ": nothing is plugged in there");
+        } else {
+            append(&line, ": not a unit with ");
+            append_identity(&line);
+        }
     }
-    print_identity(stderr);
-    fputc('\n', stderr);
+    fprintf(stderr, "%s\n", line.text);
 }
 
 DeviceHandle open_device_or_report(const char* location, DeviceFailure* failure) {

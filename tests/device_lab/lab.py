@@ -7,11 +7,12 @@
 #
 #     lab.py hidraw|udev|wine RULE OTHER_RULE TRELKEY...
 #
-# TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo". RULE is the udev
+# The first TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo", the
+# second for 1209:4B53, any manufacturer, "Kestavo". RULE is the udev
 # rule built for that identity, OTHER_RULE one built for another; the udev
 # rows run systemd-udevd with them. The wine row runs three trelkey.exe
 # programs under wine (wine_test.sh).
-import contextlib, copy, itertools, os, re, shutil, struct, subprocess, sys, threading, time  # noqa: E401
+import contextlib, copy, itertools, json, os, re, shutil, struct, subprocess, sys, threading, time  # noqa: E401
 
 GROUP, RULE, OTHER_RULE, *PROGRAMS = sys.argv[1:]
 EMPTY, WRITTEN = '01ffffffffffffffff', '01003e0115ffffffff'
@@ -19,7 +20,9 @@ LINE = '-' * 52 + '\n'
 LISTING = (f'Current Configuration \n{LINE}  Ch    Key            Modified Key\n{LINE}'
            f' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n{LINE}\n')
 SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''), (['-r'], 0, LISTING, '')]
-NOT_FOUND = [(['-r'], 2, '', 'Device open error. \n'), (['-s', 'KEY_A'], 2, '', 'Device open error. \n')]
+IDENTITY = 'ID 1209:4b53, manufacturer "Trelkéy ??", product "Kestavo"'
+NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n'),
+             (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
 FULL = 'trelkey: write error: No space left on device\n'
 # Report descriptors: a vendor collection with feature report 1 of 8 bytes;
 # a boot keyboard.
@@ -36,7 +39,8 @@ def device(**fields):
     there, so that a later device takes its node. denied: node mode 0600.
     renode=N: its /dev node made anew with device N's number. replaced: the
     program is stopped as it opens the node, the device is unplugged and a
-    uhid device with other IDs, which takes the node, plugged in."""
+    uhid device with other IDs, which takes the node, plugged in. A gadget's
+    port is "BUS-1", BUS the number of the bus on the host side of its UDC."""
     return dict(dict(kind='ffs', vendor=0x1209, product=0x4B53, maker='Trelkéy ??', name='Kestavo', descriptor=VENDOR,
                      answer='ok', report=EMPTY, held=fields.get('report', EMPTY), bus=3, keyboard=False, drop=None,
                      denied=False, renode=None, replaced=False), **fields)
@@ -116,8 +120,12 @@ def make(hid):
         threading.Thread(target=serve, args=(ep0, hid), daemon=True).start()
         for function in functions:
             os.symlink(f'{gadget}/functions/{function}', f'{gadget}/configs/c.1/{function}')
-        # Consecutive gadgets take consecutive UDCs, so a row's gadgets (at most 8) bind to UDCs of their own.
-        write(f'{gadget}/UDC', sorted(os.listdir('/sys/class/udc'))[number % 8])
+        # Consecutive gadgets take consecutive UDCs, so a row's gadgets (at most 8) bind to UDCs of their own;
+        # a device plugged in again takes its UDC again.
+        udc = hid.setdefault('udc', sorted(os.listdir('/sys/class/udc'))[number % 8])
+        host = f"/sys/devices/platform/{udc.replace('udc', 'hcd')}"
+        hid['port'] = next(f'{name[3:]}-1' for name in os.listdir(host) if name.startswith('usb'))
+        write(f'{gadget}/UDC', udc)
     wait_for('hidraw node', lambda: len(nodes() - before) == 1 + hid['keyboard'])
     hid['node'], hid['plugged'] = '/dev/' + max(nodes() - before, key=lambda node: int(node[6:])), True
 
@@ -159,7 +167,9 @@ def run_replacing(program, hid, arguments):
 
 def run_row(name, devices, runs, rule=None, uaccess=False):
     """Makes the devices, runs ([program index,] arguments, status, stdout,
-    stderr) each, with stdout None going to /dev/full, and checks the reports the devices hold,
+    stderr) each, with stdout None going to /dev/full, and <portN> and <nodeN>
+    in them standing for device N's, or unplugs device N and plugs it into the
+    same port again for a run 'replug N'; then checks the reports the devices hold,
     that no uhid device was opened, and with a rule, whether udev tags the
     trigger's node uaccess."""
     problems, denied, record = [], any(hid['denied'] for hid in devices), None
@@ -182,7 +192,13 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
         if GROUP == 'wine':  # one wine session, kept up for all the runs, on the 64-bit loader itself
             command = [WINE64]
             subprocess.run(f'wineserver -p && {WINE64} wineboot >/dev/null 2>&1', shell=True, check=True)
-        for *program, arguments, status, out, err in runs:
+        for run in runs:
+            if isinstance(run, str):
+                remove(devices[int(run.split()[1])])
+                make(devices[int(run.split()[1])])
+                continue
+            *program, arguments, status, out, err = [json.loads(re.sub(
+                '<(port|node)([0-9])>', lambda m: devices[int(m[2])][m[1]], json.dumps(part))) for part in run]
             program = PROGRAMS[program[0] if program else 0]
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
                 subprocess.run(command + [program] + arguments, stderr=subprocess.PIPE, text=True,
@@ -246,11 +262,27 @@ HIDRAW = [
     ('a keyboard with a vendor collection', [device(descriptor=KEYBOARD + VENDOR, held=WRITTEN)], SET_READ),
     ('composite: the vendor interface beside a keyboard', [device(keyboard=True, held=WRITTEN)], SET_READ),
     ('uhid on USB and Bluetooth is never opened', [device(kind='uhid'), device(kind='uhid', bus=5)], NOT_FOUND),
-    ('a match the user may not open', [device(denied=True)],
-     [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: Permission denied\n')]),
+    ('a match the user may not open, listed with its reason', [device(denied=True)],
+     [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: Permission denied\n'),
+      (['-l'], 0, '<port0> /dev/hidraw0 (Permission denied)\n', '')]),
     ('a match the user may not open, then one that opens', [device(denied=True), device(held=WRITTEN)], SET_READ),
     ('a node with the number of a device of the IDs but other texts, then a match',
      [device(renode=1), device(maker='Trelkey ??'), device(held=WRITTEN)], SET_READ),
+    ('several units: each named by its port, or its node, and only it written',
+     [device(held='010004000500060007'), device(held='01003e0115ffffffff')],
+     [(['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''),
+      (['-d', '<port1>', '-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''),
+      (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D', '-d', '<port0>'], 0, 'Success to setup configuration.\n', ''),
+      (['-r', '-d', '<port1>'], 0, LISTING, ''), (['-d', '<node1>', '-r'], 0, LISTING, ''),
+      'replug 1', (['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''), (['-d', '<port1>', '-r'], 0, LISTING, '')]),
+    ('-d: an empty port, a keyboard, a node that is none: nothing written',
+     [device(), device(descriptor=KEYBOARD)],
+     [(['-d', '<port1>', '-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: <port1>: not a unit with {IDENTITY}\n'),
+      (['-d', '1-2', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: 1-2: nothing is plugged in there\n'),
+      (['-d', '/dev/hidraw9', '-s', 'KEY_A'], 2, '',
+       'Device open error. \ntrelkey: /dev/hidraw9: No such file or directory\n')]),
+    ('no manufacturer string, found by a build that compares none', [device(maker='', held=WRITTEN)],
+     [(1, *run) for run in SET_READ] + [(['-l'], 2, '', NOT_FOUND[0][3])]),
     ('unplugged between the check and the open, its node taken by another', [device(replaced=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: not the device that was matched\n')]),
 ]
@@ -262,15 +294,21 @@ UDEV = [
 # kernel's HID name, "maker product"; the three trelkey.exe programs search
 # for those texts with the products 4B53, 4B54 and 4B55, and a run names its
 # program by that index. wine shows only the nodes made before it starts, so
-# the devices are all plugged first, in one row. The interface path holds
-# the device's release number, bcdDevice.
-WINE_PATH = r'\\?\hid#vid_1209&pid_4b54&mi_00#256&0000&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}'
+# the devices are all plugged first, in one row. An interface path holds the
+# device's release number, bcdDevice, and an index among the devices alike,
+# in the order they were plugged in: there are two units of product 4B53.
+WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
+WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkéy ?? Kestavo"\n'
 WINE = [
-    ('wine: set, then read; stalled requests; only another product text',
-     [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo ')],
-     [(0, *run) for run in SET_READ] + [(2, *run) for run in NOT_FOUND] +
-     [(1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH}: General failure.\n'),
-      (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH}: General failure.\n')]),
+    ('wine: set, then read; several units; stalled requests; only another product text',
+     [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
+      device(held='010004ffffffffffff')],
+     [(0, *run) for run in SET_READ] +
+     [(0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
+      (0, ['-d', WINE_PATH.format(3, 1).upper(), '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
+      (2, ['-r'], 2, '', WINE_NOT_FOUND), (2, ['-s', 'KEY_A'], 2, '', WINE_NOT_FOUND),
+      (1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n'),
+      (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n')]),
 ]
 
 WINE64 = '/usr/lib/wine/wine64'  # Debian's; /usr/bin/wine would go through the 32-bit loader where wine32 is

@@ -22,10 +22,12 @@ expect_equal "man -w trelkey" "$(man -w trelkey)" /usr/share/man/man1/trelkey.1.
 # bash-completion loads the installed file on the first <tab> after "trelkey".
 # A table of command lines (words separated by '|', the last one being
 # completed) and their completions, sorted; the lines completed otherwise.
+# trelkey -l answers as with two units attached.
 # shellcheck disable=SC2016 # the variables of the bash that loads the completion
 wrong=$(LC_ALL=C bash -c '
     source /usr/share/bash-completion/bash_completion
     _completion_loader trelkey
+    trelkey() { [ "$*" = -l ] && printf "1-1.2 /dev/hidraw3\n1-1.3 /dev/hidraw5 (Permission denied)\n"; }
     function=$(complete -p trelkey | sed -n "s/.* -F \([^ ]*\) .*/\1/p")
     while IFS="=" read -r line expected; do
         IFS="|" read -r -a COMP_WORDS <<<"$line"
@@ -35,7 +37,11 @@ wrong=$(LC_ALL=C bash -c '
         got=$(printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " ")
         [ "$got" = "$expected" ] || echo "$line: $got"
     done' <<'TABLE'
-trelkey|=-r -s
+trelkey|=--version -d -l -r -s
+trelkey|-d|=1-1.2 1-1.3
+trelkey|-r|-d|1-1.=1-1.2 1-1.3
+trelkey|-d|1-1.3|=-r -s
+trelkey|-d|1-1.3|-s|KEY_F1=KEY_F1 KEY_F10 KEY_F11 KEY_F12
 trelkey|-x|=
 trelkey|-r|KEY_=
 trelkey|-s|=KEY_0 KEY_1 KEY_2 KEY_3 KEY_4 KEY_5 KEY_6 KEY_7 KEY_8 KEY_9 KEY_A KEY_B KEY_C KEY_D KEY_E KEY_F KEY_F1 KEY_F10 KEY_F11 KEY_F12 KEY_F2 KEY_F3 KEY_F4 KEY_F5 KEY_F6 KEY_F7 KEY_F8 KEY_F9 KEY_G KEY_H KEY_I KEY_J KEY_K KEY_L KEY_M KEY_N KEY_O KEY_P KEY_Q KEY_R KEY_S KEY_T KEY_U KEY_V KEY_W KEY_X KEY_Y KEY_Z
@@ -47,9 +53,11 @@ trelkey|-s|KEY_A|KEY_B|KEY_C|KEY_D|KEY_=
 TABLE
 )
 expect_equal "installed completion, lines completed otherwise" "$wrong" ""
+expect_equal "trelkey --version" "$(trelkey --version)" "trelkey $(dpkg-deb -f "$1" Version)"
 # No device is attached here: the message ends in a blank, the status is 2.
 expect_equal "trelkey -r without a device" "$(trelkey -r 2>&1 >/dev/null; echo "status $?")" \
     "Device open error. 
+trelkey: no unit found with ID 1209:4b53, manufacturer \"Kestavo\", product \"Kestavo\"
 status 2"
 
 expect "purged (its postrm succeeds)" apt-get purge -y trelkey >/dev/null

@@ -310,9 +310,9 @@ DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure) {
     }
     if (location != nullptr && failure->reason[0] == '\0') {
         snprintf(failure->path, sizeof failure->path, "%s", location);
-        failure->at_location =
-            occupied || selection.by_number || usb_device_exists(location) ? LOCATION_NOT_A_UNIT
-                                                                           : LOCATION_EMPTY;
+        failure->at_location = occupied || selection.by_number || usb_device_exists(location)
+                                   ? LOCATION_NOT_A_UNIT
+                                   : LOCATION_EMPTY;
     }
     return NO_DEVICE;
 }
