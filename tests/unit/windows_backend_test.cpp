@@ -182,3 +182,33 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
                   testing::internal::GetCapturedStderr());
     }
 }
+
+// -l passes every match it could open; -d opens only the interface with that
+// path, in any letter case, and says why when it cannot be used.
+TEST(WindowsBackend, ListsUnitsAndOpensOnlyTheOneNamed) {
+    bind_again({"v.O.", {}, "Access is denied.", -1, nullptr, 5});
+    std::string listed;
+    const auto add = [](const UnitEntry& unit, void* to) {
+        *static_cast<std::string*>(to) +=
+            std::string(unit.location) + unit.node + unit.reason + ";";
+    };
+    EXPECT_EQ(2u, list_trigger_devices(add, &listed));
+    EXPECT_EQ("\\\\?\\hid#1;\\\\?\\hid#3;", listed);
+    EXPECT_EQ("hid.DLL 2048;o0;c0;o1;c1;o3;c3;d0;", fake.log);
+    const std::tuple<const char*, const char*, const char*, LocationProblem> cases[] = {
+        {"\\\\?\\HID#3", "o3;d0;c3;", "", LOCATION_USED},
+        {"\\\\?\\hid#0", "o0;c0;d0;", "", LOCATION_NOT_A_UNIT},
+        {"\\\\?\\hid#2", "d0;", "Access is denied.", LOCATION_USED},
+        {"\\\\?\\hid#", "d0;", "", LOCATION_EMPTY}};
+    for (const auto& [location, log, reason, at_location] : cases) {
+        SCOPED_TRACE(location);
+        fake.log.clear();
+        DeviceFailure failure = {};
+        const DeviceHandle device = open_trigger_device(location, &failure);
+        if (device != NO_DEVICE) close_device(device);
+        EXPECT_EQ(log, fake.log);
+        EXPECT_STRCASEEQ(location, failure.path);
+        EXPECT_STREQ(reason, failure.reason);
+        EXPECT_EQ(at_location, failure.at_location);
+    }
+}
