@@ -104,7 +104,9 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         SCOPED_TRACE(name);
         memset(assignment_list, 0, sizeof assignment_list);
         clear_assignment_list();
-        EXPECT_EQ(c.command, parse_command_line(static_cast<int>(argv.size()), argv.data()));
+        const int argc = static_cast<int>(argv.size());
+        argv.push_back(nullptr);  // as main() gets it
+        EXPECT_EQ(c.command, parse_command_line(argc, argv.data()));
         if (c.command == COMMAND_READ || c.command == COMMAND_SET) {
             EXPECT_STREQ(c.location, unit_location);
         }
