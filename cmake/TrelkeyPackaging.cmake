@@ -112,7 +112,11 @@ else()
   add_custom_target(trelkey_man_page ALL DEPENDS "${man_page}.gz")
   install(FILES "${man_page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 
-  install(FILES "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/trelkey.bash-completion"
+  # The completion, with the key and modifier names (TRELKEY_KEY_NAMES and
+  # TRELKEY_MODIFIER_NAMES, from src/keys/names.txt).
+  configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/linux/trelkey.bash-completion.in"
+                 "${TRELKEY_PACKAGING_BINARY_DIR}/trelkey.bash-completion" @ONLY)
+  install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/trelkey.bash-completion"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions"
           RENAME trelkey)
 

@@ -7,6 +7,7 @@
 
 ChannelAssignment assignment_list[CHANNEL_COUNT];
 const char* unit_location = nullptr;
+CommandLineRefusal command_line_refusal;
 
 namespace {
 
@@ -14,9 +15,13 @@ namespace {
 // modifier token is anywhere near this long.
 constexpr size_t MAX_FIELD_LENGTH = 63;
 
+// A field of a value: its text, and where it stands in the argument, which a
+// refusal quotes (cut to fit).
 struct Field {
     char text[MAX_FIELD_LENGTH + 1];
     bool too_long;
+    const char* start;
+    int length;
 };
 
 // Copies the next comma-delimited field of *cursor into field and advances
@@ -36,12 +41,10 @@ bool next_field(const char** cursor, Field* field) {
     const size_t copied = field->too_long ? 0 : length;
     memcpy(field->text, start, copied);
     field->text[copied] = '\0';
+    field->start = start;
+    field->length = static_cast<int>(field->too_long ? MAX_FIELD_LENGTH : length);
     *cursor = p;
     return true;
-}
-
-uint8_t field_code(const Field& field, const NameTable& table) {
-    return field.too_long ? CODE_NONE : parse_code_token(field.text, table);
 }
 
 // Whether an argument is this option word, exactly. (The C library's strcmp
@@ -52,15 +55,70 @@ bool is_word(const char* argument, const char* word) {
     return *argument == *word;
 }
 
-// The index of the "-d" that names the unit, argc when there is none, or -1
-// when the command line may not name one: -d twice, or without a location
-// (no argument after it, or another option).
+// Refuses the command line: the argument that is wrong and why.
+Command refuse(const char* argument, const char* problem) {
+    command_line_refusal.argument = argument;
+    snprintf(command_line_refusal.problem, sizeof command_line_refusal.problem, "%s", problem);
+    return COMMAND_USAGE;
+}
+
+// The code of a field, or CODE_NONE with the refusal of its argument.
+uint8_t field_code(const char* argument, const Field& field, const NameTable& table,
+                   const char* what) {
+    const uint8_t code = field.too_long ? CODE_NONE : parse_code_token(field.text, table);
+    if (code != CODE_NONE) return code;
+    char problem[sizeof command_line_refusal.problem];
+    if (field.length >= 2 && field.start[0] == '0' && field.start[1] == 'x') {
+        snprintf(problem, sizeof problem,
+                 "%.*s: a code is 0x and two hex digits, from 0x00 to 0xfe", field.length,
+                 field.start);
+    } else {
+        snprintf(problem, sizeof problem, "%.*s is not a %s name", field.length, field.start, what);
+    }
+    refuse(argument, problem);
+    return CODE_NONE;
+}
+
+// Parses one value, KEY[,MODIFIER...], into an assignment: every field after
+// the key is a modifier, and the modifiers combine. False, with the
+// refusal, when the value is empty or a field is not acceptable.
+bool parse_value(const char* argument, ChannelAssignment* assignment) {
+    const char* cursor = argument;
+    Field field;
+    if (!next_field(&cursor, &field)) {
+        refuse(argument, "an empty value: give KEY or KEY,MODIFIER");
+        return false;
+    }
+    const uint8_t key = field_code(argument, field, key_name_table, "key");
+    if (key == CODE_NONE) return false;
+    unsigned modifier = 0;
+    while (next_field(&cursor, &field)) {
+        const uint8_t bits = field_code(argument, field, modifier_name_table, "modifier");
+        if (bits == CODE_NONE) return false;
+        modifier |= bits;
+    }
+    if (modifier == CODE_NONE) {
+        refuse(argument, "all eight modifiers at once: 0xff marks an unassigned channel");
+        return false;
+    }
+    assignment->key = key;
+    assignment->modifier = static_cast<uint8_t>(modifier);
+    return true;
+}
+
+// The index of the "-d" that names the unit, argc when there is none, or -1,
+// with the refusal, when the command line may not name one: -d twice, or
+// without a location (no argument after it, or another option).
 int find_unit_selection(int argc, const char* const* argv) {
     int selection = argc;
     for (int arg = 1; arg < argc; ++arg) {
         if (!is_word(argv[arg], "-d")) continue;
-        if (selection != argc || arg + 1 == argc || argv[arg + 1][0] == '-' ||
-            argv[arg + 1][0] == '\0') {
+        if (selection != argc) {
+            refuse(argv[arg], "given twice: a command acts on one unit");
+            return -1;
+        }
+        if (arg + 1 == argc || argv[arg + 1][0] == '-' || argv[arg + 1][0] == '\0') {
+            refuse(argv[arg], "no location after it (trelkey -l lists them)");
             return -1;
         }
         selection = arg++;
@@ -74,37 +132,31 @@ void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_l
 
 Command parse_command_line(int argc, const char* const* argv) {
     unit_location = nullptr;
-    if (argc == 2 && is_word(argv[1], "-l")) return COMMAND_LIST;
-    if (argc == 2 && is_word(argv[1], "--version")) return COMMAND_VERSION;
+    command_line_refusal = {};
+    if (argc < 2 || (argc == 2 && is_word(argv[1], "--help"))) return COMMAND_USAGE;
     const int selection = find_unit_selection(argc, argv);
     if (selection < 0) return COMMAND_USAGE;
     // The arguments in order, the -d and its location left out.
     const auto next = [selection](int arg) { return arg == selection ? arg + 2 : arg; };
 
     const int option = next(1);
-    if (option >= argc) return COMMAND_USAGE;
+    if (option >= argc) return refuse(argv[selection], "needs -r or -s");
+    const char* word = argv[option];
+    if (is_word(word, "-l") || is_word(word, "--version")) {
+        if (argc > 2) return refuse(word, "takes no other argument");
+        return is_word(word, "-l") ? COMMAND_LIST : COMMAND_VERSION;
+    }
     if (selection < argc) unit_location = argv[selection + 1];
-    if (is_word(argv[option], "-r")) return COMMAND_READ;
-    if (!is_word(argv[option], "-s")) return COMMAND_USAGE;
+    if (is_word(word, "-r")) return COMMAND_READ;
+    if (!is_word(word, "-s")) return refuse(word, "unknown option: give -r, -s, -l or --version");
 
     int filled = 0;
-    for (int arg = next(option + 1); arg < argc && filled < CHANNEL_COUNT; arg = next(arg + 1)) {
-        const char* cursor = argv[arg];
-        Field key_field;
-        if (!next_field(&cursor, &key_field)) continue;  // empty or commas only
-        const uint8_t key = field_code(key_field, key_name_table);
-        if (key == CODE_NONE) return COMMAND_USAGE;
-
-        uint8_t modifier = 0;
-        Field modifier_field;
-        if (next_field(&cursor, &modifier_field)) {
-            modifier = field_code(modifier_field, modifier_name_table);
-            if (modifier == CODE_NONE) return COMMAND_USAGE;
+    for (int arg = next(option + 1); arg < argc; arg = next(arg + 1)) {
+        if (filled == CHANNEL_COUNT) {
+            return refuse(argv[arg], "more than four values: a unit has four channels at most");
         }
-        // Fields after the modifier are not examined.
-        assignment_list[filled].key = key;
-        assignment_list[filled].modifier = modifier;
+        if (!parse_value(argv[arg], &assignment_list[filled])) return COMMAND_USAGE;
         ++filled;
     }
-    return filled == 0 ? COMMAND_USAGE : COMMAND_SET;
+    return filled == 0 ? refuse(word, "no value after it") : COMMAND_SET;
 }

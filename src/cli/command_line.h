@@ -30,12 +30,24 @@ extern ChannelAssignment assignment_list[CHANNEL_COUNT];
 // the first unit the search finds.
 extern const char* unit_location;
 
+// Why the command line was refused: the argument at fault and what is wrong
+// with it. problem is empty when there is nothing to say: no arguments, or
+// --help.
+struct CommandLineRefusal {
+    const char* argument;
+    char problem[160];
+};
+
+extern CommandLineRefusal command_line_refusal;
+
 // Sets every byte of the assignment list to CODE_NONE.
 void clear_assignment_list();
 
 // Parses argv[1..]. Fills assignment_list for a set command, and sets
 // unit_location; the list must have been cleared first. -d LOCATION may stand
-// anywhere after the program's name; the rest is parsed without it.
+// anywhere after the program's name; the rest is parsed without it. A value
+// is KEY[,MODIFIER...]: every field after the key is a modifier, and they
+// combine. COMMAND_USAGE sets command_line_refusal.
 Command parse_command_line(int argc, const char* const* argv);
 
 // Writes the usage text to standard output.

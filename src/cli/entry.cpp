@@ -26,6 +26,12 @@ int run_command(int argc, const char* const* argv) {
         case COMMAND_USAGE: break;
     }
     print_usage();
+    // Why, after the usage text, so that it is the last line a terminal shows.
+    if (command_line_refusal.problem[0] != '\0') {
+        fflush(stdout);
+        fprintf(stderr, "trelkey: '%s': %s\n", command_line_refusal.argument,
+                command_line_refusal.problem);
+    }
     return EXIT_STATUS_USAGE;
 }
 

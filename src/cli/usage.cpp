@@ -40,6 +40,7 @@ const char* const USAGE_LINES[] = {
     "      4) Assign the key from Trigger1 to Trigger4 ",
     "            ./trelkey -s KEY_L,SHIFT_LEFT KEY_R,SHIFT_LEFT, KEY_F5, KEY_F6 ",
     "",
+    "   More names, such as KEY_ENTER and GUI_LEFT: see man trelkey (README.txt on Windows).",
     // Several units of one model: each is named by where it is plugged in.
     "   -l             List the attached units, each line starting with its <LOCATION>.",
     "   -d <LOCATION>  With -r or -s: act on the unit at <LOCATION> only.",

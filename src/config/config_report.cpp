@@ -39,7 +39,8 @@ void print_config_listing(const ConfigReport& report, FILE* out) {
         if (modifier != 0x00 && modifier != CODE_NONE) {
             modifier_text = code_display_text(modifier, modifier_name_table);
         }
-        fprintf(out, " Ch-%d   %-15s%s\n", channel, key_text.text, modifier_text.text);
+        // A key name of 15 characters or more still has a blank after it.
+        fprintf(out, " Ch-%d   %-14s %s\n", channel, key_text.text, modifier_text.text);
     }
     fprintf(out, "%s\n\n", RULE_LINE);
 }

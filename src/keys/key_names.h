@@ -17,6 +17,7 @@ struct NamedCode {
 struct NameTable {
     const NamedCode* rows;
     size_t row_count;
+    bool bit_mask;  // a code may combine the codes of several rows
 };
 
 // The two tables are constants but predate the UPPER_CASE rule; renaming
@@ -28,9 +29,11 @@ extern const NameTable key_name_table;
 extern const NameTable modifier_name_table;
 // NOLINTEND(readability-identifier-naming)
 
-// Text shown for a code: its name, or "(%d)" of the code taken as signed.
+// Text shown for a code: its name; for a bit mask whose set bits all have
+// names, those names in bit order joined by commas; otherwise "(%d)" of the
+// code taken as signed.
 struct DisplayText {
-    char text[16];
+    char text[96];
 };
 
 // A token in the form 0xHH (lower-case x, two hex digits) gives its value;

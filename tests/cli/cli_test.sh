@@ -32,10 +32,8 @@ check() {
 }
 
 check 1 "$usage" '' "${run[@]}"
-check 1 "$usage" '' "${run[@]}" -S KEY_A
-check 1 "$usage" '' "${run[@]}" -s KEY_A XYZ
-check 1 "$usage" '' "${run[@]}" -r -d
-check 1 "$usage" '' "${run[@]}" -l -r
+check 1 "$usage" '' "${run[@]}" --help
+check 1 "$usage" "trelkey: 'KEY_A,CTRL': CTRL is not a modifier name$nl" "${run[@]}" -s KEY_A,CTRL
 none="Device open error\. ${nl}trelkey: no unit found with ID 1209:4b53, manufacturer \"Kestavo\", product \"Kestavo\"$nl"
 check 2 /dev/null "$none" "${run[@]}" -r KEY_A junk
 check 2 /dev/null "$none" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28

@@ -21,15 +21,39 @@ TEST(Keys, TokensGiveCodes) {
         bool modifier;
         int code;
     } cases[] = {
-        {"KEY_0", false, 0x27},    {"key_f5", false, 0x3E},    {"Key_F12", false, 0x45},
-        {"KEY_F13", false, 0xFF},  {"KEY_F5 ", false, 0xFF},   {"LEY_A", false, 0xFF},
-        {"KEY_", false, 0xFF},     {"", false, 0xFF},          {"CTRL_LEFT", false, 0xFF},
-        {"KEY_A", true, 0xFF},     {"ctrl_left", true, 0x01},  {"SHIFT_LEFT", true, 0x02},
-        {"ALT_LEFT", true, 0x04},  {"CTRL_RIGHT", true, 0x10}, {"shift_right", true, 0x20},
-        {"ALT_RIGHT", true, 0x40}, {"0x3e", false, 0x3E},      {"0xAb", true, 0xAB},
-        {"0x9F", false, 0x9F},     {"0x00", false, 0x00},      {"0xfe", false, 0xFE},
-        {"0x7", false, 0xFF},      {"0x3E0", false, 0xFF},     {"0x3G", false, 0xFF},
-        {"0x:0", false, 0xFF},     {"0X3E", false, 0xFF},      {"0xff", true, 0xFF},
+        {"KEY_0", false, 0x27},
+        {"key_f5", false, 0x3E},
+        {"Key_F12", false, 0x45},
+        {"KEY_F25", false, 0xFF},
+        {"KEY_F5 ", false, 0xFF},
+        {"LEY_A", false, 0xFF},
+        {"KEY_", false, 0xFF},
+        {"", false, 0xFF},
+        {"CTRL_LEFT", false, 0xFF},
+        {"KEY_A", true, 0xFF},
+        {"ctrl_left", true, 0x01},
+        {"SHIFT_LEFT", true, 0x02},
+        {"ALT_LEFT", true, 0x04},
+        {"CTRL_RIGHT", true, 0x10},
+        {"shift_right", true, 0x20},
+        {"ALT_RIGHT", true, 0x40},
+        {"0x3e", false, 0x3E},
+        {"0xAb", true, 0xAB},
+        {"0x9F", false, 0x9F},
+        {"0x00", false, 0x00},
+        {"0xfe", false, 0xFE},
+        {"0x7", false, 0xFF},
+        {"0x3E0", false, 0xFF},
+        {"0x3G", false, 0xFF},
+        {"0x:0", false, 0xFF},
+        {"0X3E", false, 0xFF},
+        {"0xff", true, 0xFF},
+        {"key_enter", false, 0x28},
+        {"KEY_KP_0", false, 0x62},
+        {"KEY_F24", false, 0x73},
+        {"KEY_PRINT_SCREEN", false, 0x46},
+        {"GUI_LEFT", true, 0x08},
+        {"gui_right", true, 0x80},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.modifier ? "modifier '" : "key '") + c.token + "'");
@@ -51,34 +75,53 @@ TEST(Keys, NamesGiveUsageIds) {
 }
 
 // The command, the unit's location and, for a set command, the report built
-// from the assignment list it filled.
+// from the assignment list it filled; for a refused one, the argument and
+// why.
 TEST(CommandLine, GivesTheCommandAndTheReport) {
     const struct {
         std::vector<const char*> arguments;
         Command command;
-        const char* report;
+        const char* outcome;  // the report in hex, or "'argument': problem"
         const char* location = nullptr;
     } cases[] = {
         {{}, COMMAND_USAGE, ""},
+        {{"--help"}, COMMAND_USAGE, ""},
         {{"-r", "XYZ"}, COMMAND_READ, ""},
-        {{"-read"}, COMMAND_USAGE, ""},
-        {{"-s"}, COMMAND_USAGE, ""},
+        {{"-read"}, COMMAND_USAGE, "'-read': unknown option: give -r, -s, -l or --version"},
+        {{"-s"}, COMMAND_USAGE, "'-s': no value after it"},
         {{"-s", "KEY_R,CTRL_LEFT"}, COMMAND_SET, "010115ffffffffffff"},
-        {{"-s", "KEY_L,SHIFT_LEFT", "KEY_R,SHIFT_LEFT,", "KEY_F5,", "KEY_F6", "XYZ"},
+        {{"-s", "KEY_L,SHIFT_LEFT", "KEY_R,SHIFT_LEFT,", "KEY_F5,", "KEY_F6"},
          COMMAND_SET,
          "01020f0215003e003f"},
-        {{"-s", "KEY_A,,0x03,XYZ"}, COMMAND_SET, "010304ffffffffffff"},
-        {{"-s", ",", "", "KEY_A", "0x00,0xfe"}, COMMAND_SET, "010004fe00ffffffff"},
-        {{"-s", ",,"}, COMMAND_USAGE, ""},
-        {{"-s", "KEY_A", "XYZ"}, COMMAND_USAGE, ""},
-        {{"-s", "KEY_A,XYZ"}, COMMAND_USAGE, ""},
-        {{"-s", "KEY_A, CTRL_LEFT"}, COMMAND_USAGE, ""},
-        {{"-s", ",CTRL_LEFT"}, COMMAND_USAGE, ""},
-        {{"-s", "0xff"}, COMMAND_USAGE, ""},
+        {{"-s", ",KEY_A,,ctrl_left,SHIFT_LEFT,0x08,", "KEY_ENTER,GUI_RIGHT", "0x00,0xfe"},
+         COMMAND_SET,
+         "010b048028fe00ffff"},
+        {{"-s", "KEY_A", "KEY_B", "KEY_C", "KEY_D", "XYZ"},
+         COMMAND_USAGE,
+         "'XYZ': more than four values: a unit has four channels at most"},
+        {{"-s", "", "KEY_F5"}, COMMAND_USAGE, "'': an empty value: give KEY or KEY,MODIFIER"},
+        {{"-s", ",,"}, COMMAND_USAGE, "',,': an empty value: give KEY or KEY,MODIFIER"},
+        {{"-s", "KEY_A", "XYZ"}, COMMAND_USAGE, "'XYZ': XYZ is not a key name"},
+        {{"-s", "KEY_A,CTRL_LEFT,XYZ"},
+         COMMAND_USAGE,
+         "'KEY_A,CTRL_LEFT,XYZ': XYZ is not a modifier name"},
+        {{"-s", "KEY_A, CTRL_LEFT"},
+         COMMAND_USAGE,
+         "'KEY_A, CTRL_LEFT':  CTRL_LEFT is not a modifier name"},
+        {{"-s", ",CTRL_LEFT"}, COMMAND_USAGE, "',CTRL_LEFT': CTRL_LEFT is not a key name"},
+        {{"-s", "0xff"},
+         COMMAND_USAGE,
+         "'0xff': 0xff: a code is 0x and two hex digits, from 0x00 to 0xfe"},
+        {{"-s", "KEY_A,0x7"},
+         COMMAND_USAGE,
+         "'KEY_A,0x7': 0x7: a code is 0x and two hex digits, from 0x00 to 0xfe"},
+        {{"-s", "KEY_A,0xfe,0x01"},
+         COMMAND_USAGE,
+         "'KEY_A,0xfe,0x01': all eight modifiers at once: 0xff marks an unassigned channel"},
         {{"-l"}, COMMAND_LIST, ""},
         {{"--version"}, COMMAND_VERSION, ""},
-        {{"-l", "-r"}, COMMAND_USAGE, ""},
-        {{"-d", "1-1.2", "-l"}, COMMAND_USAGE, ""},
+        {{"-l", "-r"}, COMMAND_USAGE, "'-l': takes no other argument"},
+        {{"-d", "1-1.2", "-l"}, COMMAND_USAGE, "'-l': takes no other argument"},
         {{"-d", "1-1.2", "-r"}, COMMAND_READ, "", "1-1.2"},
         {{"-r", "junk", "-d", "/dev/hidraw3"}, COMMAND_READ, "", "/dev/hidraw3"},
         {{"-d", "x", "-s", "KEY_F5"}, COMMAND_SET, "01003effffffffffff", "x"},
@@ -87,11 +130,13 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
          COMMAND_SET,
          "010004000500060007",
          "x"},
-        {{"-r", "-d"}, COMMAND_USAGE, ""},
-        {{"-d", "-r"}, COMMAND_USAGE, ""},
-        {{"-d", "", "-r"}, COMMAND_USAGE, ""},
-        {{"-d", "x", "-r", "-d", "x"}, COMMAND_USAGE, ""},
-        {{"-d", "x"}, COMMAND_USAGE, ""},
+        {{"-r", "-d"}, COMMAND_USAGE, "'-d': no location after it (trelkey -l lists them)"},
+        {{"-d", "-r"}, COMMAND_USAGE, "'-d': no location after it (trelkey -l lists them)"},
+        {{"-d", "", "-r"}, COMMAND_USAGE, "'-d': no location after it (trelkey -l lists them)"},
+        {{"-d", "x", "-r", "-d", "x"},
+         COMMAND_USAGE,
+         "'-d': given twice: a command acts on one unit"},
+        {{"-d", "x"}, COMMAND_USAGE, "'-d': needs -r or -s"},
         {{"-r"}, COMMAND_READ, ""},
     };
     for (const auto& c : cases) {
@@ -107,6 +152,12 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         const int argc = static_cast<int>(argv.size());
         argv.push_back(nullptr);  // as main() gets it
         EXPECT_EQ(c.command, parse_command_line(argc, argv.data()));
+        if (c.command == COMMAND_USAGE) {
+            const CommandLineRefusal& refusal = command_line_refusal;
+            EXPECT_EQ(c.outcome, refusal.problem[0]
+                                     ? "'" + std::string(refusal.argument) + "': " + refusal.problem
+                                     : "");
+        }
         if (c.command == COMMAND_READ || c.command == COMMAND_SET) {
             EXPECT_STREQ(c.location, unit_location);
         }
@@ -114,7 +165,7 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         const ConfigReport report = build_config_report(assignment_list);
         char hex[19] = {};
         for (int i = 0; i < 9; ++i) snprintf(hex + 2 * i, 3, "%02x", report.bytes[i]);
-        EXPECT_STREQ(c.report, hex);
+        EXPECT_STREQ(c.outcome, hex);
     }
 }
 
@@ -138,10 +189,11 @@ TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
         {"names, an empty modifier, channel 3 unassigned",
          {{1, 0x00, 0x3E, 0x01, 0x15, 0xFF, 0xFF, 0x40, 0x04}},
          " Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n"},
-        {"codes without names, report ID not looked at",
-         {{7, 0x03, 0x28, 0xFF, 0x00, 0x04, 0xC8, 0x80, 0x45}},
-         " Ch-1   (40)           (3)\n Ch-2   (0)            \n Ch-3   (-56)          ALT_LEFT\n"
-         " Ch-4   KEY_F12        (-128)\n"},
+        {"combined modifiers, codes without names, a long name, report ID not looked at",
+         {{7, 0x03, 0x28, 0xFF, 0x00, 0x80, 0xC8, 0xFE, 0x46}},
+         " Ch-1   KEY_ENTER      CTRL_LEFT,SHIFT_LEFT\n Ch-2   (0)            \n"
+         " Ch-3   (-56)          GUI_RIGHT\n Ch-4   KEY_PRINT_SCREEN SHIFT_LEFT,ALT_LEFT,GUI_LEFT,"
+         "CTRL_RIGHT,SHIFT_RIGHT,ALT_RIGHT,GUI_RIGHT\n"},
         {"channel 1 unassigned", {{1, 0x00, 0xFF, 0x00, 0x04, 0x00, 0x04, 0x00, 0x04}}, ""},
     };
     for (const auto& c : cases) {
