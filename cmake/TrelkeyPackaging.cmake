@@ -54,6 +54,8 @@ string(SUBSTRING "${month}" 1 2 month)
 set(TRELKEY_RELEASE_DATE "${year}-${month}-${day}")
 # cpack sets SOURCE_DATE_EPOCH to that time unless the caller set it.
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/TrelkeyCPackTime.cmake")
+# The staging directory's directories 0755, whatever the umask.
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/TrelkeyCPackModes.cmake")
 
 if(WIN32)
   # Windows resources are compiled by windres (CMAKE_RC_COMPILER).
@@ -175,6 +177,9 @@ License: Expat
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${maintainer_scripts})
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # The .deb made again with its members' modes fixed (ar's deterministic mode).
+  set(CPACK_POST_BUILD_SCRIPTS "${TRELKEY_PACKAGING_SOURCE_DIR}/linux/deb_fixed_modes.cmake")
+  set(CPACK_TRELKEY_AR "${CMAKE_AR}")
 endif()
 
 set(CPACK_PACKAGE_NAME trelkey)
