@@ -74,6 +74,10 @@ if(WIN32)
 
   # Windows users unpack the zip and find trelkey.exe beside a README that
   # Notepad shows properly (CRLF line endings).
+  # The name lists' own line breaks too.
+  foreach(list TRELKEY_KEY_NAMES_TEXT TRELKEY_MODIFIER_NAMES_TEXT)
+    string(REPLACE "\n" "\r\n" ${list} "${${list}}")
+  endforeach()
   configure_file("${TRELKEY_PACKAGING_SOURCE_DIR}/windows/README.txt.in"
                  "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt" @ONLY NEWLINE_STYLE CRLF)
   configure_file("${PROJECT_SOURCE_DIR}/LICENSE" "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt"
