@@ -279,6 +279,7 @@ HIDRAW = [
      [device(), device(descriptor=KEYBOARD)],
      [(['-d', '<port1>', '-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: <port1>: not a unit with {IDENTITY}\n'),
       (['-d', '1-2', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: 1-2: nothing is plugged in there\n'),
+      (['-d', '.', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: .: nothing is plugged in there\n'),
       (['-d', '/dev/hidraw9', '-s', 'KEY_A'], 2, '',
        'Device open error. \ntrelkey: /dev/hidraw9: No such file or directory\n')]),
     ('no manufacturer string, found by a build that compares none', [device(maker='', held=WRITTEN)],
