@@ -56,16 +56,16 @@ bool bind_hid_library();
 // location: null for the first unit the search finds, or where the unit is
 // plugged in, as a UnitEntry's location gives it (Linux also takes the unit's
 // /dev node); only a unit there is opened.
+// A unit matches by its identity and by carrying the configuration report.
 // Linux: the first matching hidraw node, by number, that opens and proves to
 // be the device matched; a match that does not is named with its reason.
-// Windows: the first matching interface in SetupAPI's order; Windows opens
-// every HID interface before it can tell whether it matches, so an open it
-// refuses gives no reason, except at a location a command named.
+// Windows: the first matching interface, in SetupAPI's order, that opens for
+// reading and writing; each is identified through a handle without access
+// first, and a match that does not open is named with Windows' reason.
 DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure);
 
 // Calls visit for every attached unit with the compiled-in identity, in the
 // order in which open_trigger_device tries them, and gives their number.
-// Windows lists only the units it could open.
 size_t list_trigger_devices(UnitVisitor visit, void* context);
 
 // Fetch or send the feature report whose ID is in report[0], and set

@@ -25,8 +25,9 @@ NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with 
              (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
 FULL = 'trelkey: write error: No space left on device\n'
 # Report descriptors: a vendor collection with feature report 1 of 8 bytes;
-# a boot keyboard.
+# the same with report ID 2; a boot keyboard.
 VENDOR = '06a0ff0901a10185010901150026ff0075089508b102c0'
+VENDOR_REPORT_2 = VENDOR.replace('8501', '8502')
 KEYBOARD = '05010906a101050719e029e7150025017501950881029506750815002565190029658100c0'
 GADGETS = itertools.count()  # gadget numbers
 
@@ -300,9 +301,9 @@ UDEV = [
 WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
 WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkéy ?? Kestavo"\n'
 WINE = [
-    ('wine: set, then read; several units; stalled requests; only another product text',
+    ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1',
      [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
-      device(held='010004ffffffffffff')],
+      device(held='010004ffffffffffff'), device(product=0x4B55, descriptor=VENDOR_REPORT_2)],
      [(0, *run) for run in SET_READ] +
      [(0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
       (0, ['-d', WINE_PATH.format(3, 1).upper(), '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),

@@ -3,6 +3,7 @@
 // open and close interfaces, exchange feature reports and destroy the
 // interface set. The program under test looks for vendor 1234, product 5678,
 // "Test Maker", "Kestavo".
+#include <ctype.h>
 #include <gtest/gtest.h>
 #include <setupapi.h>
 #include <stdio.h>
@@ -19,23 +20,28 @@
 namespace {
 
 // The bus: '.' the device; v vendor 1235, p product 5679, x the IDs swapped;
-// faults: E the enumeration, S the detail size query, D the detail call, O
-// the open, A the attributes call (after writing the IDs), M and N a text
-// (after writing it), F the feature requests.
+// C a media-key collection of the device, without its feature report;
+// faults: E the enumeration, S the detail size query, D the detail call, Q
+// the open without access, O the open for reading and writing, A the
+// attributes call (after writing the IDs), M and N a text (after writing
+// it), G the report layout, F the feature requests.
 struct Fake {
-    // log: "<library> <flags>;" per load; o<i>; and c<i>; per open and close
-    // of interface i; f<byte>; per feature request, with the report's last
-    // byte; d0; when the set is destroyed.
+    // log: "<library> <flags>;" per load; q<i>; and k<i>; per open without
+    // access and close of interface i, o<i>; and c<i>; per open for reading
+    // and writing and close; p<i>; when its report layout is freed;
+    // f<byte>; per feature request, with the report's last byte; d0; when
+    // the set is destroyed.
     std::string bus, log, message;  // message: FormatMessageA's text for error
-    int missing = -1;               // the first export hid.dll lacks, from 0; 9: no hid.dll
+    int missing = -1;               // the first export hid.dll lacks, from 0; 12: no hid.dll
     // Old Windows' system directory ("": the call fails); none: Windows knows
     // LOAD_LIBRARY_SEARCH_SYSTEM32.
     const char* dir = nullptr;
     DWORD error = 0;  // GetLastError(), set by the calls that fail
 } fake;
 
-// Interface i's path is "\\?\hid#i", and it opens as handle 0x1000 + i.
-char at(HANDLE device) { return fake.bus[uintptr_t(device) - 0x1000]; }
+// Interface i's path is "\\?\hid#i"; it opens for reading and writing as
+// handle 0x1000 + i, without access as 0x2000 + i, and its layout is 0x3000 + i.
+char at(const void* device) { return fake.bus[uintptr_t(device) & 0xFFF]; }
 // Logs an event; TRUE.
 BOOL note(char what, size_t i) { return !(fake.log += what + std::to_string(i) + ";").empty(); }
 
@@ -55,17 +61,39 @@ BOOLEAN WINAPI exchange_feature(HANDLE device, PVOID buffer, ULONG length) {
     return memset(buffer, 9, length) && at(device) != 'F';
 }
 void WINAPI get_hid_guid(LPGUID guid) { *guid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB}}; }
+BOOLEAN WINAPI get_layout(HANDLE device, PHIDP_PREPARSED_DATA* layout) {
+    *layout = PHIDP_PREPARSED_DATA(uintptr_t(device) + 0x1000);
+    return at(device) != 'G';
+}
+BOOLEAN WINAPI free_layout(PHIDP_PREPARSED_DATA layout) {
+    return note('p', uintptr_t(layout) & 0xFFF);
+}
+// Feature report 1 of 9 bytes, except on C.
+LONG WINAPI initialize_report(HIDP_REPORT_TYPE type, UCHAR id, PHIDP_PREPARSED_DATA layout, PCHAR,
+                              ULONG length) {
+    const bool has = type == HidP_Feature && id == 1 && length == 9 && at(layout) != 'C';
+    return uintptr_t(layout) >> 12 == 3 && has ? 0x110000 : LONG(0xC0110010);
+}
 
 // hid.dll's exports in slot order; those never called abort.
 typedef void (*Function)();
-const char* const NAMES[] = {
-    "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
-    "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
-    "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers"};
+const char* const NAMES[] = {"HidD_GetHidGuid",
+                             "HidD_GetAttributes",
+                             "HidD_GetManufacturerString",
+                             "HidD_GetProductString",
+                             "HidD_GetSerialNumberString",
+                             "HidD_GetFeature",
+                             "HidD_SetFeature",
+                             "HidD_GetPreparsedData",
+                             "HidD_FreePreparsedData",
+                             "HidP_InitializeReportForID",
+                             "HidD_GetNumInputBuffers",
+                             "HidD_SetNumInputBuffers"};
 const Function EXPORTS[] = {
-    Function(get_hid_guid),     Function(get_attributes), Function(get_text<'M'>),
-    Function(get_text<'N'>),    Function(abort),          Function(exchange_feature),
-    Function(exchange_feature), Function(abort),          Function(abort)};
+    Function(get_hid_guid),      Function(get_attributes), Function(get_text<'M'>),
+    Function(get_text<'N'>),     Function(abort),          Function(exchange_feature),
+    Function(exchange_feature),  Function(get_layout),     Function(free_layout),
+    Function(initialize_report), Function(abort),          Function(abort)};
 
 // A fresh double with its bus and hid.dll bound whole, then the double given
 // and hid.dll bound again, the log starting there; the second binding's result.
@@ -90,13 +118,13 @@ DWORD WINAPI GetLastError(void) { return fake.error; }
 HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
     fake.log += name + (" " + std::to_string(flags)) + ";";
-    const bool refused = fake.dir && flags == 0x800;                    // ERROR_INVALID_PARAMETER
-    if (refused || fake.missing == 9) fake.error = refused ? 87 : 126;  // ERROR_MOD_NOT_FOUND
-    return refused || fake.missing == 9 ? nullptr : HMODULE(&fake);
+    const bool refused = fake.dir && flags == 0x800;                     // ERROR_INVALID_PARAMETER
+    if (refused || fake.missing == 12) fake.error = refused ? 87 : 126;  // ERROR_MOD_NOT_FOUND
+    return refused || fake.missing == 12 ? nullptr : HMODULE(&fake);
 }
 UINT WINAPI GetSystemDirectoryA(char* to, UINT size) { return snprintf(to, size, "%s", fake.dir); }
 FARPROC WINAPI GetProcAddress(HMODULE, const char* name) {
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < 12; ++i)
         if (i != fake.missing && !strcmp(name, NAMES[i])) return FARPROC(EXPORTS[i]);
     return nullptr;
 }
@@ -122,10 +150,14 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO set) { return note('d', 0) && 
 HANDLE WINAPI CreateFileA(const char* path, DWORD access, DWORD share, void*, DWORD disposition,
                           DWORD flags, HANDLE) {
     const size_t i = strtoul(path + 8, nullptr, 10);
-    const bool opens = access == 0xC0000000 && share == 3 && disposition == 3 && !flags;
-    return opens && fake.bus[i] != 'O' && note('o', i) ? HANDLE(0x1000 + i) : INVALID_HANDLE_VALUE;
+    const char kind = access == 0 ? 'q' : access == 0xC0000000 ? 'o' : '\0';
+    if (!kind || share != 3 || disposition != 3 || flags || fake.bus[i] == toupper(kind))
+        return INVALID_HANDLE_VALUE;
+    return note(kind, i) ? HANDLE((kind == 'q' ? 0x2000 : 0x1000) + i) : nullptr;
 }
-BOOL WINAPI CloseHandle(HANDLE device) { return note('c', uintptr_t(device) - 0x1000); }
+BOOL WINAPI CloseHandle(HANDLE device) {
+    return note(uintptr_t(device) >> 12 == 2 ? 'k' : 'c', uintptr_t(device) & 0xFFF);
+}
 }
 // NOLINTEND(readability-identifier-naming)
 
@@ -138,17 +170,19 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
     const std::string d(251, 'd');
     const std::string dd = d + "d";
     const std::tuple<const char*, std::string, int, const char*, bool, std::string> cases[] = {
-        {"faults", "vpxSDOAMN..", -1, nullptr, true,
-         "o0;c0;o1;c1;o2;c2;o6;c6;o7;c7;o8;c8;o9;d0;f7;f9;c9;"},
-        {"no hid.dll", ".", 9, nullptr, false, ""},
-        {"old Windows", ".", -1, "X", true, "X\\hid.DLL 0;o0;d0;f7;f9;c0;"},
-        {"longest directory", ".", -1, d.c_str(), true, d + "\\hid.DLL 0;o0;d0;f7;f9;c0;"},
+        {"faults", "vpxSDQOAMNG..", -1, nullptr, true,
+         "q0;k0;q1;k1;q2;k2;q6;p6;k6;q7;k7;q8;k8;q9;k9;q10;k10;q11;p11;k11;o11;d0;f7;f9;c11;"},
+        {"media keys first", "C.", -1, nullptr, true, "q0;p0;k0;q1;p1;k1;o1;d0;f7;f9;c1;"},
+        {"no hid.dll", ".", 12, nullptr, false, ""},
+        {"old Windows", ".", -1, "X", true, "X\\hid.DLL 0;q0;p0;k0;o0;d0;f7;f9;c0;"},
+        {"longest directory", ".", -1, d.c_str(), true, d + "\\hid.DLL 0;q0;p0;k0;o0;d0;f7;f9;c0;"},
         {"directory too long", ".", -1, dd.c_str(), false, ""},
         {"no system directory", ".", -1, "", false, ""},
-        {"no export 4", ".", 3, nullptr, false, ""},  // the search needs slots 1 to 4
-        {"no export 9", ".", 8, nullptr, false, "o0;d0;f7;f9;c0;"},
+        {"no export 10", ".", 9, nullptr, false, ""},  // the search needs slots 1 to 10
+        {"no export 11", ".", 10, nullptr, false, "q0;p0;k0;o0;d0;f7;f9;c0;"},
         {"enumeration ends", "E.", -1, nullptr, true, "d0;"},
-        {"interface 254", std::string(254, 'S') + ".", -1, nullptr, true, "o254;d0;f7;f9;c254;"},
+        {"interface 254", std::string(254, 'S') + ".", -1, nullptr, true,
+         "q254;p254;k254;o254;d0;f7;f9;c254;"},
         {"interface 255", std::string(255, 'S') + ".", -1, nullptr, true, "d0;"}};
     for (const auto& [name, bus, missing, dir, bound, log] : cases) {
         SCOPED_TRACE(name);
@@ -164,41 +198,48 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
 }
 
 // The commands' error lines: the second names the interface that matched and
-// Windows' message for the error, when there is one.
+// Windows' message for the error, when there is one: a refused request, or
+// an interface identified without access that would not open for reading
+// and writing.
 TEST(WindowsBackend, RefusedRequestsSayWhy) {
-    const std::tuple<const char*, const char*, const char*, DWORD, int> cases[] = {
-        {"message", " Gone. \r\n \n", "trelkey: \\\\?\\hid#1:  Gone.\n", 1167, -1},
-        {"blank message", " \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167, -1},
-        {"no error", "The operation completed successfully.\r\n", "", 0, -1},
-        {"no feature slots", "Gone.", "", 1167, 5}};  // slots 6 to 9 empty
+    const std::tuple<const char*, const char*, const char*, DWORD> cases[] = {
+        {"vF", " Gone. \r\n \n", "trelkey: \\\\?\\hid#1:  Gone.\n", 1167},
+        {"vF", " \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167},  // blank message
+        {"vF", "The operation completed successfully.\r\n", "", 0},
+        {"vO", "Access is denied.", "trelkey: \\\\?\\hid#1: Access is denied.\n", 5}};
     const ChannelAssignment none = {0xFF, 0xFF};
-    for (const auto& [name, message, line, error, missing] : cases) {
-        SCOPED_TRACE(name);
-        bind_again({"vF", {}, message, missing, nullptr, error});
+    for (const auto& [bus, message, line, error] : cases) {
+        SCOPED_TRACE(line);
+        bind_again({bus, {}, message, -1, nullptr, error});
         testing::internal::CaptureStderr();
         EXPECT_FALSE(read_configuration(nullptr));
         EXPECT_FALSE(set_configuration(&none, nullptr));
-        EXPECT_EQ(std::string("Device read error. \n") + line + "Device write error. \n" + line,
+        const char* read = bus[1] == 'O' ? "open" : "read";
+        const char* write = bus[1] == 'O' ? "open" : "write";
+        EXPECT_EQ(std::string("Device ") + read + " error. \n" + line + "Device " + write +
+                      " error. \n" + line,
                   testing::internal::GetCapturedStderr());
     }
 }
 
-// -l passes every match it could open; -d opens only the interface with that
-// path, in any letter case, and says why when it cannot be used.
+// -l passes every match, with Windows' reason when it would not open for
+// reading and writing; -d opens only the interface with that path, in any
+// letter case, and says why when it cannot be used.
 TEST(WindowsBackend, ListsUnitsAndOpensOnlyTheOneNamed) {
-    bind_again({"v.O.", {}, "Access is denied.", -1, nullptr, 5});
+    bind_again({"v.O.Q", {}, "Access is denied.", -1, nullptr, 5});
     std::string listed;
     const auto add = [](const UnitEntry& unit, void* to) {
         *static_cast<std::string*>(to) +=
             std::string(unit.location) + unit.node + unit.reason + ";";
     };
-    EXPECT_EQ(2u, list_trigger_devices(add, &listed));
-    EXPECT_EQ("\\\\?\\hid#1;\\\\?\\hid#3;", listed);
-    EXPECT_EQ("hid.DLL 2048;o0;c0;o1;c1;o3;c3;d0;", fake.log);
+    EXPECT_EQ(3u, list_trigger_devices(add, &listed));
+    EXPECT_EQ("\\\\?\\hid#1;\\\\?\\hid#2Access is denied.;\\\\?\\hid#3;", listed);
+    EXPECT_EQ("hid.DLL 2048;q0;k0;q1;p1;k1;o1;c1;q2;p2;k2;q3;p3;k3;o3;c3;d0;", fake.log);
     const std::tuple<const char*, const char*, const char*, LocationProblem> cases[] = {
-        {"\\\\?\\HID#3", "o3;d0;c3;", "", LOCATION_USED},
-        {"\\\\?\\hid#0", "o0;c0;d0;", "", LOCATION_NOT_A_UNIT},
-        {"\\\\?\\hid#2", "d0;", "Access is denied.", LOCATION_USED},
+        {"\\\\?\\HID#3", "q3;p3;k3;o3;d0;c3;", "", LOCATION_USED},
+        {"\\\\?\\hid#0", "q0;k0;d0;", "", LOCATION_NOT_A_UNIT},
+        {"\\\\?\\hid#2", "q2;p2;k2;d0;", "Access is denied.", LOCATION_USED},
+        {"\\\\?\\hid#4", "d0;", "Access is denied.", LOCATION_USED},
         {"\\\\?\\hid#", "d0;", "", LOCATION_EMPTY}};
     for (const auto& [location, log, reason, at_location] : cases) {
         SCOPED_TRACE(location);

@@ -11,13 +11,22 @@ namespace {
 
 const char* const HID_LIBRARY_NAME = "hid.DLL";
 
-constexpr int HID_ENTRY_POINT_COUNT = 9;
+constexpr int HID_ENTRY_POINT_COUNT = 12;
 
 // The export names, in slot order.
 const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT] = {
-    "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
-    "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
-    "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers",
+    "HidD_GetHidGuid",
+    "HidD_GetAttributes",
+    "HidD_GetManufacturerString",
+    "HidD_GetProductString",
+    "HidD_GetSerialNumberString",
+    "HidD_GetFeature",
+    "HidD_SetFeature",
+    "HidD_GetPreparsedData",
+    "HidD_FreePreparsedData",
+    "HidP_InitializeReportForID",
+    "HidD_GetNumInputBuffers",
+    "HidD_SetNumInputBuffers",
 };
 
 // GetProcAddress returns a generic function pointer; going through
@@ -41,8 +50,11 @@ bool store_entry_point(int index, FARPROC address) {
         case 4: store_slot(&slots.get_serial_number_string, address); break;
         case 5: store_slot(&slots.get_feature, address); break;
         case 6: store_slot(&slots.set_feature, address); break;
-        case 7: store_slot(&slots.get_num_input_buffers, address); break;
-        case 8: store_slot(&slots.set_num_input_buffers, address); break;
+        case 7: store_slot(&slots.get_preparsed_data, address); break;
+        case 8: store_slot(&slots.free_preparsed_data, address); break;
+        case 9: store_slot(&slots.initialize_report_for_id, address); break;
+        case 10: store_slot(&slots.get_num_input_buffers, address); break;
+        case 11: store_slot(&slots.set_num_input_buffers, address); break;
         default: return false;
     }
     return true;

@@ -20,8 +20,9 @@
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 
-typedef int BOOL;
-typedef unsigned char BOOLEAN;
+typedef int BOOL, LONG;  // LONG: 32 bits
+typedef unsigned char BOOLEAN, UCHAR;
+typedef char* PCHAR;
 typedef unsigned short USHORT;
 typedef unsigned int UINT, DWORD, ULONG, *PULONG;  // DWORD and ULONG: 32 bits
 typedef void *PVOID, *HANDLE;
