@@ -202,8 +202,8 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
                 '<(port|node)([0-9])>', lambda m: devices[int(m[2])][m[1]], json.dumps(part))) for part in run]
             program = PROGRAMS[program[0] if program else 0]
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
-                subprocess.run(command + [program] + arguments, stderr=subprocess.PIPE, text=True,
-                               stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE)
+                subprocess.run(command + [program] + arguments, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                               stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE, encoding=ENCODING)
             # A Windows program's text-mode streams end lines with CRLF.
             got_out, got_err = (text and text.replace('\r\n', '\n') for text in (result.stdout, result.stderr))
             if [result.returncode, got_out, got_err] != [status, out, err]:
@@ -312,6 +312,9 @@ WINE = [
       (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n')]),
 ]
 
+# Run without a terminal, a Windows program under wine has no console, and writes its text in the ANSI code
+# page, 1252 here; with a terminal on standard input it would have one, and write the console's (OEM) code page.
+ENCODING = 'cp1252' if GROUP == 'wine' else 'utf-8'
 WINE64 = '/usr/lib/wine/wine64'  # Debian's; /usr/bin/wine would go through the 32-bit loader where wine32 is
 tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, (WINE64, 'wine64'))
 if not shutil.which(tool):

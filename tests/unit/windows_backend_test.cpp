@@ -5,10 +5,12 @@
 // "Test Maker", "Kestavo".
 #include <ctype.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <string>
 #include <tuple>
@@ -31,12 +33,16 @@ struct Fake {
     // and writing and close; p<i>; when its report layout is freed;
     // f<byte>; per feature request, with the report's last byte; d0; when
     // the set is destroyed.
-    std::string bus, log, message;  // message: FormatMessageA's text for error
-    int missing = -1;               // the first export hid.dll lacks, from 0; 12: no hid.dll
+    std::string bus, log;
+    std::wstring message;  // FormatMessageW's text for error
+    int missing = -1;      // the first export hid.dll lacks, from 0; 12: no hid.dll
     // Old Windows' system directory ("": the call fails); none: Windows knows
     // LOAD_LIBRARY_SEARCH_SYSTEM32.
     const char* dir = nullptr;
-    DWORD error = 0;  // GetLastError(), set by the calls that fail
+    DWORD error = 0;            // GetLastError(), set by the calls that fail
+    bool console = false;       // standard error is a console
+    UINT code_page = 0;         // the console's output code page
+    std::wstring written = {};  // what was written to the console
 } fake;
 
 // Interface i's path is "\\?\hid#i"; it opens for reading and writing as
@@ -99,6 +105,7 @@ const Function EXPORTS[] = {
 // and hid.dll bound again, the log starting there; the second binding's result.
 bool bind_again(const Fake& with) {
     fake = {with.bus, {}, {}};
+    setlocale(LC_CTYPE, "C.UTF-8");  // for the C library's UTF-8
     EXPECT_TRUE(bind_hid_library());
     fake = with;
     return bind_hid_library();
@@ -109,11 +116,34 @@ bool bind_again(const Fake& with) {
 // NOLINTBEGIN(readability-identifier-naming)
 extern "C" {
 // Win32 declares the arguments writable.
-DWORD WINAPI FormatMessageA(DWORD flags, const void* source, DWORD id, DWORD language, char* to,
+DWORD WINAPI FormatMessageW(DWORD flags, const void* source, DWORD id, DWORD language, wchar_t* to,
                             DWORD size, va_list* arguments) {  // cppcheck-suppress constParameter
     if (flags != 0x1200 || source || id != fake.error || language || arguments) return 0;
-    return fake.message.size() < size ? snprintf(to, size, "%s", fake.message.c_str()) : 0;
+    return fake.message.size() < size ? swprintf(to, size, L"%ls", fake.message.c_str()) : 0;
 }
+// UTF-8 through the C library's; code page 850 has \u00e9 as 0x82, and any
+// other code page here nothing beyond ASCII.
+int WINAPI MultiByteToWideChar(UINT page, DWORD, const char* text, int length, wchar_t* to,
+                               int size) {
+    return page == 65001 && length == -1 ? int(mbstowcs(to, text, size)) + 1 : 0;
+}
+int WINAPI WideCharToMultiByte(UINT page, DWORD, const wchar_t* text, int length, char* to,
+                               int size, const char*, BOOL*) {
+    if (page == 65001 || length != -1) return length == -1 ? int(wcstombs(to, text, size)) + 1 : 0;
+    std::string bytes;
+    for (; *text; ++text)
+        bytes += *text < 0x80 ? char(*text) : page == 850 && *text == 0xE9 ? '\x82' : '?';
+    return snprintf(to, size, "%s", bytes.c_str()) + 1;
+}
+HANDLE WINAPI GetStdHandle(DWORD which) { return HANDLE(uintptr_t(which)); }
+BOOL WINAPI GetConsoleMode(HANDLE stream, DWORD*) {
+    return fake.console && stream == HANDLE(0xFFFFFFF4);
+}
+BOOL WINAPI WriteConsoleW(HANDLE stream, const void* text, DWORD length, DWORD*, void*) {
+    fake.written.append(static_cast<const wchar_t*>(text), length);
+    return stream == HANDLE(0xFFFFFFF4);
+}
+UINT WINAPI GetConsoleOutputCP(void) { return fake.code_page; }
 DWORD WINAPI GetLastError(void) { return fake.error; }
 HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
@@ -202,11 +232,11 @@ TEST(WindowsBackend, BindsHidDllFromTheSystemDirectoryAndUsesTheFirstMatch) {
 // an interface identified without access that would not open for reading
 // and writing.
 TEST(WindowsBackend, RefusedRequestsSayWhy) {
-    const std::tuple<const char*, const char*, const char*, DWORD> cases[] = {
-        {"vF", " Gone. \r\n \n", "trelkey: \\\\?\\hid#1:  Gone.\n", 1167},
-        {"vF", " \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167},  // blank message
-        {"vF", "The operation completed successfully.\r\n", "", 0},
-        {"vO", "Access is denied.", "trelkey: \\\\?\\hid#1: Access is denied.\n", 5}};
+    const std::tuple<const char*, const wchar_t*, const char*, DWORD> cases[] = {
+        {"vF", L" Gone. \r\n \n", "trelkey: \\\\?\\hid#1:  Gone.\n", 1167},
+        {"vF", L" \r\n", "trelkey: \\\\?\\hid#1: Windows error 1167\n", 1167},  // blank message
+        {"vF", L"The operation completed successfully.\r\n", "", 0},
+        {"vO", L"Access is denied.", "trelkey: \\\\?\\hid#1: Access is denied.\n", 5}};
     const ChannelAssignment none = {0xFF, 0xFF};
     for (const auto& [bus, message, line, error] : cases) {
         SCOPED_TRACE(line);
@@ -226,7 +256,7 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
 // reading and writing; -d opens only the interface with that path, in any
 // letter case, and says why when it cannot be used.
 TEST(WindowsBackend, ListsUnitsAndOpensOnlyTheOneNamed) {
-    bind_again({"v.O.Q", {}, "Access is denied.", -1, nullptr, 5});
+    bind_again({"v.O.Q", {}, L"Access is denied.", -1, nullptr, 5});
     std::string listed;
     const auto add = [](const UnitEntry& unit, void* to) {
         *static_cast<std::string*>(to) +=
@@ -252,4 +282,22 @@ TEST(WindowsBackend, ListsUnitsAndOpensOnlyTheOneNamed) {
         EXPECT_STREQ(reason, failure.reason);
         EXPECT_EQ(at_location, failure.at_location);
     }
+}
+
+// A reason in the console's language, through every stream: to a console in
+// UTF-16, to a pipe or file in the console's code page, 850 here.
+TEST(WindowsBackend, WritesReasonsInTheConsolesLanguage) {
+    bind_again({"O", {}, L"Refus\u00e9.", -1, nullptr, 5, false, 850});
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(read_configuration(nullptr));
+    EXPECT_TRUE(list_units());
+    fake.console = true;
+    EXPECT_TRUE(list_units());
+    EXPECT_FALSE(read_configuration(nullptr));
+    EXPECT_EQ("\\\\?\\hid#0 (Refus\x82.)\n\\\\?\\hid#0 (Refus\x82.)\n",
+              testing::internal::GetCapturedStdout());
+    EXPECT_EQ("Device open error. \ntrelkey: \\\\?\\hid#0: Refus\x82.\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(L"Device open error. \r\ntrelkey: \\\\?\\hid#0: Refus\u00e9.\r\n", fake.written);
 }

@@ -98,14 +98,26 @@ bool exchange_feature(PHidD_GetFeature call, DeviceHandle device, uint8_t* repor
 }  // namespace
 
 void windows_error_text(DWORD error, char* text, size_t size) {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text, static_cast<DWORD>(size), nullptr);
-    while (length > 0 &&
-           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+    // In UTF-16, the only form in which Windows gives every language's text.
+    wchar_t message[256];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, message, 256, nullptr);
+    while (length > 0 && (message[length - 1] == L'\r' || message[length - 1] == L'\n' ||
+                          message[length - 1] == L' ')) {
         --length;
     }
-    text[length] = '\0';
-    if (length == 0) snprintf(text, size, "Windows error %lu", static_cast<unsigned long>(error));
+    message[length] = L'\0';
+    // At most three UTF-8 bytes per unit.
+    char utf8[3 * 256 + 1];
+    if (length == 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, message, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) {
+        snprintf(text, size, "Windows error %lu", static_cast<unsigned long>(error));
+        return;
+    }
+    // Cut to fit, never inside a character.
+    size_t cut = strlen(utf8) < size ? strlen(utf8) : size - 1;
+    while (cut > 0 && (utf8[cut] & 0xC0) == 0x80) --cut;
+    snprintf(text, size, "%.*s", static_cast<int>(cut), utf8);
 }
 
 bool bind_hid_library() {

@@ -27,9 +27,9 @@ struct HidEntryPoints {
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
 
-// The system's message for a Win32 error code, without the line break and
-// blanks it ends in, cut to fit size bytes; "Windows error N" when Windows
-// has no message for it.
+// The system's message for a Win32 error code in UTF-8, in the user's
+// language, without the line break and blanks it ends in, cut to fit size
+// bytes; "Windows error N" when Windows has no message for it.
 void windows_error_text(DWORD error, char* text, size_t size);
 
 // bind_hid_library() (hid/hid_device.h) loads hid.dll from the system
