@@ -35,7 +35,7 @@ typedef BOOLEAN(WINAPI* PHidD_GetPreparsedData)(HANDLE HidDeviceObject,
                                                 PHIDP_PREPARSED_DATA* PreparsedData);
 typedef BOOLEAN(WINAPI* PHidD_FreePreparsedData)(PHIDP_PREPARSED_DATA PreparsedData);
 typedef LONG(WINAPI* PHidP_InitializeReportForID)(HIDP_REPORT_TYPE ReportType, UCHAR ReportID,
-                                                  PHIDP_PREPARSED_DATA PreparsedData, PCHAR Report,
+                                                  PHIDP_PREPARSED_DATA PreparsedData, char* Report,
                                                   ULONG ReportLength);
 typedef BOOLEAN(WINAPI* PHidD_GetNumInputBuffers)(HANDLE HidDeviceObject, PULONG NumberBuffers);
 typedef BOOLEAN(WINAPI* PHidD_SetNumInputBuffers)(HANDLE HidDeviceObject, ULONG NumberBuffers);

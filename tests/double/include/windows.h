@@ -26,7 +26,6 @@
 
 typedef int BOOL, LONG;  // LONG: 32 bits
 typedef unsigned char BOOLEAN, UCHAR;
-typedef char* PCHAR;
 typedef unsigned short USHORT;
 typedef unsigned int UINT, DWORD, ULONG, *PULONG;  // DWORD and ULONG: 32 bits
 typedef void *PVOID, *HANDLE;
