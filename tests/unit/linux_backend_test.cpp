@@ -30,6 +30,7 @@ TEST(ReportDescriptor, FeatureReportOneOfNineBytes) {
         {vendor.substr(0, vendor.size() - 2), false},  // never closed
         {vendor + "c0", false},                        // closed twice
         {vendor + "06", false},                        // cut inside an item
+        {"07c0c0c0c0" + vendor, true},                 // a four-byte item
         {"fe0200aabb" + vendor + "fe0200aabb", true},  // long items
         {vendor + "fe0200aa", false},                  // a long item cut short
         {vendor + "fe0000", true},                     // an empty one

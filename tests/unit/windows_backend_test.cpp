@@ -224,7 +224,11 @@ TEST(WindowsBackend, RefusedRequestsSayWhy) {
         EXPECT_FALSE(set_configuration(&none, nullptr));
         EXPECT_EQ(std::string("Device read error. \n") + line + "Device write error. \n" + line,
                   testing::internal::GetCapturedStderr());
-    }
+    }  // A message cut to fit is never cut inside a character.
+    bind_again({"", {}, L"a\u00e9", -1, 0, nullptr, 1167});
+    char cut[3];
+    windows_error_text(1167, cut, sizeof cut);
+    EXPECT_STREQ("a", cut);
 }
 
 // -l passes every match, with Windows' reason in UTF-8 when it would not open
