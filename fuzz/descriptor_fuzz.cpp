@@ -10,6 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> descriptor(data, data + size);  // exactly sized, for ASan
-    descriptor_only_keyboards_and_mice(descriptor.data(), descriptor.size());
+    descriptor_has_feature_report(descriptor.data(), descriptor.size(), 1, 9);
     return 0;
 }

@@ -6,12 +6,17 @@
 #include "hid/hid_device.h"
 #include "hid/identity.h"
 
+// The search tells the unit by the report the commands exchange.
+static_assert(CONFIG_REPORT_ID == DEVICE_REPORT_ID && CONFIG_REPORT_LENGTH == DEVICE_REPORT_LENGTH,
+              "the unit is found by its configuration report");
+
 namespace {
 
-// A line of text being put together: room for a path and two identity
+// A line of UTF-8 text being put together: room for a path and two identity
 // texts of up to 255 Latin-1 characters, each two bytes in UTF-8, and the
-// words around them. Built by hand and written at once: a run without a
-// device is mostly start-up, and formatted output costs more than the rest.
+// words around them, or for a location, a node and a reason. Built by hand
+// and written at once: a run without a device is mostly start-up, and
+// formatted output costs more than the rest.
 struct Line {
     char text[sizeof DeviceFailure::path + 1100];
     size_t length;
@@ -69,11 +74,14 @@ void append_identity(Line* line) {
 // Reports a failed step on standard error: its fixed line, then, when the
 // platform gave a reason, a line naming the device and the reason, so that
 // for example a permission problem is told from a missing device.
-void report_device_error(const char* line, const DeviceFailure& failure) {
-    fprintf(stderr, "%s\n", line);
-    if (failure.reason[0] != '\0') {
-        fprintf(stderr, "trelkey: %s: %s\n", failure.path, failure.reason);
-    }
+void report_device_error(const char* first, const DeviceFailure& failure) {
+    write_text_line(stderr, first);
+    if (failure.reason[0] == '\0') return;
+    Line line = {"trelkey: ", 9};
+    append(&line, failure.path);
+    append(&line, ": ");
+    append(&line, failure.reason);
+    write_text_line(stderr, line.text);
 }
 
 // The open's error line, and a second one: the platform's reason, what a
@@ -95,7 +103,7 @@ void report_open_error(const DeviceFailure& failure) {
             append_identity(&line);
         }
     }
-    fprintf(stderr, "%s\n", line.text);
+    write_text_line(stderr, line.text);
 }
 
 DeviceHandle open_device_or_report(const char* location, DeviceFailure* failure) {
@@ -105,10 +113,18 @@ DeviceHandle open_device_or_report(const char* location, DeviceFailure* failure)
 }
 
 void print_unit(const UnitEntry& unit, void* /*context*/) {
-    fputs(unit.location, stdout);
-    if (unit.node[0] != '\0') printf(" %s", unit.node);
-    if (unit.reason[0] != '\0') printf(" (%s)", unit.reason);
-    fputc('\n', stdout);
+    Line line = {"", 0};
+    append(&line, unit.location);
+    if (unit.node[0] != '\0') {
+        append(&line, " ");
+        append(&line, unit.node);
+    }
+    if (unit.reason[0] != '\0') {
+        append(&line, " (");
+        append(&line, unit.reason);
+        append(&line, ")");
+    }
+    write_text_line(stdout, line.text);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 // An open device: a file descriptor on Linux, a file handle on Windows.
 typedef intptr_t DeviceHandle;
@@ -18,9 +19,9 @@ constexpr DeviceHandle NO_DEVICE = -1;
 // /dev node on Linux, the interface's device path on Windows), or, when none
 // opened, the first match that could not be opened, or the location a
 // command named; empty when nothing matched. reason: why the last call
-// failed, in the platform's words; empty when it succeeded or the platform
-// gave no reason. Both are cut to fit. at_location: what was found at the
-// location a command named when no unit could be used there.
+// failed, in the platform's words, in UTF-8; empty when it succeeded or the
+// platform gave no reason. Both are cut to fit. at_location: what was found
+// at the location a command named when no unit could be used there.
 enum LocationProblem {
     LOCATION_USED,        // a unit is there, or no location was named
     LOCATION_EMPTY,       // nothing is plugged in there
@@ -29,7 +30,7 @@ enum LocationProblem {
 
 struct DeviceFailure {
     char path[260];
-    char reason[160];
+    char reason[512];
     LocationProblem at_location;
 };
 
@@ -37,11 +38,11 @@ struct DeviceFailure {
 // the USB port path sysfs names its USB device by, such as "1-1.2"; Windows:
 // the interface's device path). node: the /dev node it is reached by (Linux;
 // empty on Windows). reason: why it cannot be opened for reading and
-// writing, in the platform's words; empty when it can.
+// writing, in the platform's words, in UTF-8; empty when it can.
 struct UnitEntry {
     char location[260];
     char node[260];
-    char reason[160];
+    char reason[sizeof DeviceFailure::reason];
 };
 
 typedef void (*UnitVisitor)(const UnitEntry& unit, void* context);
@@ -56,16 +57,16 @@ bool bind_hid_library();
 // location: null for the first unit the search finds, or where the unit is
 // plugged in, as a UnitEntry's location gives it (Linux also takes the unit's
 // /dev node); only a unit there is opened.
+// A unit matches by its identity and by carrying the configuration report.
 // Linux: the first matching hidraw node, by number, that opens and proves to
 // be the device matched; a match that does not is named with its reason.
-// Windows: the first matching interface in SetupAPI's order; Windows opens
-// every HID interface before it can tell whether it matches, so an open it
-// refuses gives no reason, except at a location a command named.
+// Windows: the first matching interface, in SetupAPI's order, that opens for
+// reading and writing; each is identified through a handle without access
+// first, and a match that does not open is named with Windows' reason.
 DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure);
 
 // Calls visit for every attached unit with the compiled-in identity, in the
 // order in which open_trigger_device tries them, and gives their number.
-// Windows lists only the units it could open.
 size_t list_trigger_devices(UnitVisitor visit, void* context);
 
 // Fetch or send the feature report whose ID is in report[0], and set
@@ -77,5 +78,12 @@ bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, Device
 bool hid_set_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure);
 
 void close_device(DeviceHandle device);
+
+// Writes a line of UTF-8 text to stdout or stderr so that the user reads it
+// in the console's language. Linux writes it as it is. Windows writes it to a
+// console as UTF-16; to a file or a pipe in the console's code page, or the
+// ANSI code page when there is no console, as Windows' own console programs
+// do.
+void write_text_line(FILE* stream, const char* text);
 
 #endif

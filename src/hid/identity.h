@@ -13,6 +13,12 @@ struct DeviceIdentity {
     const char* product;       // the same
 };
 
+// The feature report by which a unit's own HID interface is told from its
+// others (a keyboard, media keys): the configuration report, report ID 1,
+// 9 bytes with the ID byte.
+constexpr uint8_t DEVICE_REPORT_ID = 1;
+constexpr size_t DEVICE_REPORT_LENGTH = 9;
+
 // Whether an identity text is compared with the device's: not when it is
 // null or empty.
 bool text_compared(const char* expected);

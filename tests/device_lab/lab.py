@@ -25,8 +25,9 @@ NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with 
              (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
 FULL = 'trelkey: write error: No space left on device\n'
 # Report descriptors: a vendor collection with feature report 1 of 8 bytes;
-# a boot keyboard.
+# the same with report ID 2; a boot keyboard.
 VENDOR = '06a0ff0901a10185010901150026ff0075089508b102c0'
+VENDOR_REPORT_2 = VENDOR.replace('8501', '8502')
 KEYBOARD = '05010906a101050719e029e7150025017501950881029506750815002565190029658100c0'
 GADGETS = itertools.count()  # gadget numbers
 
@@ -201,8 +202,8 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
                 '<(port|node)([0-9])>', lambda m: devices[int(m[2])][m[1]], json.dumps(part))) for part in run]
             program = PROGRAMS[program[0] if program else 0]
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
-                subprocess.run(command + [program] + arguments, stderr=subprocess.PIPE, text=True,
-                               stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE)
+                subprocess.run(command + [program] + arguments, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                               stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE, encoding=ENCODING)
             # A Windows program's text-mode streams end lines with CRLF.
             got_out, got_err = (text and text.replace('\r\n', '\n') for text in (result.stdout, result.stderr))
             if [result.returncode, got_out, got_err] != [status, out, err]:
@@ -301,9 +302,9 @@ UDEV = [
 WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
 WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkéy ?? Kestavo"\n'
 WINE = [
-    ('wine: set, then read; several units; stalled requests; only another product text',
+    ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1',
      [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
-      device(held='010004ffffffffffff')],
+      device(held='010004ffffffffffff'), device(product=0x4B55, descriptor=VENDOR_REPORT_2)],
      [(0, *run) for run in SET_READ] +
      [(0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
       (0, ['-d', WINE_PATH.format(3, 1).upper(), '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
@@ -312,6 +313,9 @@ WINE = [
       (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n')]),
 ]
 
+# Run without a terminal, a Windows program under wine has no console, and writes its text in the ANSI code
+# page, 1252 here; with a terminal on standard input it would have one, and write the console's (OEM) code page.
+ENCODING = 'cp1252' if GROUP == 'wine' else 'utf-8'
 WINE64 = '/usr/lib/wine/wine64'  # Debian's; /usr/bin/wine would go through the 32-bit loader where wine32 is
 tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, (WINE64, 'wine64'))
 if not shutil.which(tool):

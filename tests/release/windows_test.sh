@@ -2,7 +2,8 @@
 # What only this project knows of a Windows build: trelkey.exe imports system
 # DLLs alone, is a console program, and carries its manifest as resource 1
 # (the one Windows reads at process start) and its version; the zip holds
-# the program with a README.txt and LICENSE.txt in CRLF lines.
+# the program with a README.txt (UTF-8, with a byte-order mark) and
+# LICENSE.txt in CRLF lines.
 #   windows_test.sh OBJDUMP PROGRAM.exe MANIFEST CPACK_CONFIG VERSION PLATFORM
 set -u
 objdump=$1 exe=$2 version=$5
@@ -32,4 +33,8 @@ expect_equal "zip contents" "$(cd "$work" && cmake -E tar tf "$top.zip" | grep -
 expect_equal "lines not in CRLF" "$(cd "$work/$top" && grep -vc $'\r$' README.txt LICENSE.txt)" \
     $'README.txt:0\nLICENSE.txt:0'
 expect "README names the version" grep -q "trelkey $version for Windows" "$work/$top/README.txt"
+# Notepad on Windows 7 reads a file without a byte-order mark in the ANSI
+# code page, and the device's texts in it are UTF-8.
+expect_equal "README starts with UTF-8's byte-order mark" "$(head -c 3 "$work/$top/README.txt" | hex)" efbbbf
+expect "README is UTF-8" iconv -f UTF-8 -t UTF-8 -o /dev/null "$work/$top/README.txt"
 finish

@@ -140,7 +140,8 @@ bool read_usb_text(void* node, DeviceText which, unsigned char* text) {
     return true;
 }
 
-// Whether the node belongs to the wanted device, from sysfs alone.
+// Whether the node belongs to the wanted device, from sysfs alone: its
+// identity, and the configuration report in its report descriptor.
 bool node_matches(unsigned node, const DeviceIdentity& wanted) {
     uint16_t vendor_id = 0;
     uint16_t product_id = 0;
@@ -152,9 +153,9 @@ bool node_matches(unsigned node, const DeviceIdentity& wanted) {
     char descriptor[HID_MAX_DESCRIPTOR_SIZE + 1];
     const ssize_t size =
         read_node_attribute(node, "device/report_descriptor", descriptor, sizeof descriptor);
-    return size >= 0 &&
-           !descriptor_only_keyboards_and_mice(reinterpret_cast<const uint8_t*>(descriptor),
-                                               static_cast<size_t>(size));
+    return size >= 0 && descriptor_has_feature_report(reinterpret_cast<const uint8_t*>(descriptor),
+                                                      static_cast<size_t>(size), DEVICE_REPORT_ID,
+                                                      DEVICE_REPORT_LENGTH);
 }
 
 // Where a node's device is: its path, from the DEVNAME its uevent gives

@@ -1,15 +1,18 @@
-// What a HID report descriptor says about the device's purpose.
+// What a HID report descriptor says about the device's reports.
 #ifndef TRELKEY_HID_LINUX_REPORT_DESCRIPTOR_H
 #define TRELKEY_HID_LINUX_REPORT_DESCRIPTOR_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-// Whether a report descriptor describes nothing but keyboards and mice: it
-// parses to the end with balanced collections, has at least one top-level
-// application collection, and every one of them is Generic Desktop Mouse,
-// Keyboard or Keypad. Windows keeps such interfaces to itself, so they are
-// never opened on Linux either. A malformed descriptor gives false.
-bool descriptor_only_keyboards_and_mice(const uint8_t* descriptor, size_t size);
+// Whether a report descriptor declares the feature report report_id of
+// length bytes, its ID byte included: it parses to the end with balanced
+// collections, and the Feature items under that Report ID add up to
+// (length - 1) * 8 bits (Report Size times Report Count each). The unit's
+// own interface has the configuration report; its keyboard or media-key
+// interface has none, and is never opened. A malformed descriptor gives
+// false.
+bool descriptor_has_feature_report(const uint8_t* descriptor, size_t size, uint8_t report_id,
+                                   size_t length);
 
 #endif

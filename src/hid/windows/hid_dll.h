@@ -1,5 +1,5 @@
 // The hid.dll functions trelkey calls, declared as the Win32 documentation
-// gives them (hidsdi.h), so that no driver-kit header is needed. hid.dll is
+// gives them (hidsdi.h, hidpi.h), so that no driver-kit header is needed. hid.dll is
 // loaded at run time, so only the function types are declared here.
 #ifndef TRELKEY_HID_WINDOWS_HID_DLL_H
 #define TRELKEY_HID_WINDOWS_HID_DLL_H
@@ -25,6 +25,18 @@ typedef BOOLEAN(WINAPI* PHidD_GetFeature)(HANDLE HidDeviceObject, PVOID ReportBu
                                           ULONG ReportBufferLength);
 typedef BOOLEAN(WINAPI* PHidD_SetFeature)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                           ULONG ReportBufferLength);
+// A collection's report layout, which hid.dll allocates and reads.
+typedef struct _HIDP_PREPARSED_DATA* PHIDP_PREPARSED_DATA;
+typedef enum _HIDP_REPORT_TYPE { HidP_Input, HidP_Output, HidP_Feature } HIDP_REPORT_TYPE;
+// The NTSTATUS of a HidP_ call that succeeded.
+constexpr LONG HIDP_STATUS_SUCCESS = 0x00110000;
+
+typedef BOOLEAN(WINAPI* PHidD_GetPreparsedData)(HANDLE HidDeviceObject,
+                                                PHIDP_PREPARSED_DATA* PreparsedData);
+typedef BOOLEAN(WINAPI* PHidD_FreePreparsedData)(PHIDP_PREPARSED_DATA PreparsedData);
+typedef LONG(WINAPI* PHidP_InitializeReportForID)(HIDP_REPORT_TYPE ReportType, UCHAR ReportID,
+                                                  PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                                  ULONG ReportLength);
 typedef BOOLEAN(WINAPI* PHidD_GetNumInputBuffers)(HANDLE HidDeviceObject, PULONG NumberBuffers);
 typedef BOOLEAN(WINAPI* PHidD_SetNumInputBuffers)(HANDLE HidDeviceObject, ULONG NumberBuffers);
 // NOLINTEND(readability-identifier-naming)

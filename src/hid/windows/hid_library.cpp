@@ -11,13 +11,22 @@ namespace {
 
 const char* const HID_LIBRARY_NAME = "hid.DLL";
 
-constexpr int HID_ENTRY_POINT_COUNT = 9;
+constexpr int HID_ENTRY_POINT_COUNT = 12;
 
 // The export names, in slot order.
 const char* const HID_ENTRY_POINT_NAMES[HID_ENTRY_POINT_COUNT] = {
-    "HidD_GetHidGuid",       "HidD_GetAttributes",         "HidD_GetManufacturerString",
-    "HidD_GetProductString", "HidD_GetSerialNumberString", "HidD_GetFeature",
-    "HidD_SetFeature",       "HidD_GetNumInputBuffers",    "HidD_SetNumInputBuffers",
+    "HidD_GetHidGuid",
+    "HidD_GetAttributes",
+    "HidD_GetManufacturerString",
+    "HidD_GetProductString",
+    "HidD_GetSerialNumberString",
+    "HidD_GetFeature",
+    "HidD_SetFeature",
+    "HidD_GetPreparsedData",
+    "HidD_FreePreparsedData",
+    "HidP_InitializeReportForID",
+    "HidD_GetNumInputBuffers",
+    "HidD_SetNumInputBuffers",
 };
 
 // GetProcAddress returns a generic function pointer; going through
@@ -41,8 +50,11 @@ bool store_entry_point(int index, FARPROC address) {
         case 4: store_slot(&slots.get_serial_number_string, address); break;
         case 5: store_slot(&slots.get_feature, address); break;
         case 6: store_slot(&slots.set_feature, address); break;
-        case 7: store_slot(&slots.get_num_input_buffers, address); break;
-        case 8: store_slot(&slots.set_num_input_buffers, address); break;
+        case 7: store_slot(&slots.get_preparsed_data, address); break;
+        case 8: store_slot(&slots.free_preparsed_data, address); break;
+        case 9: store_slot(&slots.initialize_report_for_id, address); break;
+        case 10: store_slot(&slots.get_num_input_buffers, address); break;
+        case 11: store_slot(&slots.set_num_input_buffers, address); break;
         default: return false;
     }
     return true;
@@ -86,14 +98,26 @@ bool exchange_feature(PHidD_GetFeature call, DeviceHandle device, uint8_t* repor
 }  // namespace
 
 void windows_error_text(DWORD error, char* text, size_t size) {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text, static_cast<DWORD>(size), nullptr);
-    while (length > 0 &&
-           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+    // In UTF-16, the only form in which Windows gives every language's text.
+    wchar_t message[256];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, message, 256, nullptr);
+    while (length > 0 && (message[length - 1] == L'\r' || message[length - 1] == L'\n' ||
+                          message[length - 1] == L' ')) {
         --length;
     }
-    text[length] = '\0';
-    if (length == 0) snprintf(text, size, "Windows error %lu", static_cast<unsigned long>(error));
+    message[length] = L'\0';
+    // At most three UTF-8 bytes per unit.
+    char utf8[3 * 256 + 1];
+    if (length == 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, message, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) {
+        snprintf(text, size, "Windows error %lu", static_cast<unsigned long>(error));
+        return;
+    }
+    // Cut to fit, never inside a character.
+    size_t cut = strlen(utf8) < size ? strlen(utf8) : size - 1;
+    while (cut > 0 && (utf8[cut] & 0xC0) == 0x80) --cut;
+    snprintf(text, size, "%.*s", static_cast<int>(cut), utf8);
 }
 
 bool bind_hid_library() {

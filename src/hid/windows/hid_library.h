@@ -6,9 +6,9 @@
 
 #include "hid/windows/hid_dll.h"
 
-// The nine hid.dll entry points, in lookup order, numbered from 1. A slot
+// The twelve hid.dll entry points, in lookup order, numbered from 1. A slot
 // stays null until bound; binding stops at the first name the library does
-// not export.
+// not export. The last two are never called.
 struct HidEntryPoints {
     PHidD_GetHidGuid get_hid_guid;
     PHidD_GetAttributes get_attributes;
@@ -17,6 +17,9 @@ struct HidEntryPoints {
     PHidD_GetString get_serial_number_string;
     PHidD_GetFeature get_feature;
     PHidD_SetFeature set_feature;
+    PHidD_GetPreparsedData get_preparsed_data;
+    PHidD_FreePreparsedData free_preparsed_data;
+    PHidP_InitializeReportForID initialize_report_for_id;
     PHidD_GetNumInputBuffers get_num_input_buffers;
     PHidD_SetNumInputBuffers set_num_input_buffers;
 };
@@ -24,13 +27,13 @@ struct HidEntryPoints {
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
 
-// The system's message for a Win32 error code, without the line break and
-// blanks it ends in, cut to fit size bytes; "Windows error N" when Windows
-// has no message for it.
+// The system's message for a Win32 error code in UTF-8, in the user's
+// language, without the line break and blanks it ends in, cut to fit size
+// bytes; "Windows error N" when Windows has no message for it.
 void windows_error_text(DWORD error, char* text, size_t size);
 
 // bind_hid_library() (hid/hid_device.h) loads hid.dll from the system
-// directory and fills the slots in order. True when all nine were found.
+// directory and fills the slots in order. True when all twelve were found.
 // Every slot is emptied first, so a failed binding never leaves slots from an
 // earlier one. hid_get_feature() and hid_set_feature() call slots 6 and 7
 // (get_feature, set_feature); an empty slot counts as a refused request, with
