@@ -7,7 +7,7 @@
 #
 #     lab.py hidraw|udev|wine RULE OTHER_RULE TRELKEY...
 #
-# The first TRELKEY searches for 1209:4B53, "Trelkéy ??", "Kestavo", the
+# The first TRELKEY searches for 1209:4B53, "Trelkèy ??", "Kestavo", the
 # second for 1209:4B53, any manufacturer, "Kestavo". RULE is the udev
 # rule built for that identity, OTHER_RULE one built for another; the udev
 # rows run systemd-udevd with them. The wine row runs three trelkey.exe
@@ -20,7 +20,7 @@ LINE = '-' * 52 + '\n'
 LISTING = (f'Current Configuration \n{LINE}  Ch    Key            Modified Key\n{LINE}'
            f' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n{LINE}\n')
 SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''), (['-r'], 0, LISTING, '')]
-IDENTITY = 'ID 1209:4b53, manufacturer "Trelkéy ??", product "Kestavo"'
+IDENTITY = 'ID 1209:4b53, manufacturer "Trelkèy ??", product "Kestavo"'
 NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n'),
              (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
 FULL = 'trelkey: write error: No space left on device\n'
@@ -42,7 +42,7 @@ def device(**fields):
     program is stopped as it opens the node, the device is unplugged and a
     uhid device with other IDs, which takes the node, plugged in. A gadget's
     port is "BUS-1", BUS the number of the bus on the host side of its UDC."""
-    return dict(dict(kind='ffs', vendor=0x1209, product=0x4B53, maker='Trelkéy ??', name='Kestavo', descriptor=VENDOR,
+    return dict(dict(kind='ffs', vendor=0x1209, product=0x4B53, maker='Trelkèy ??', name='Kestavo', descriptor=VENDOR,
                      answer='ok', report=EMPTY, held=fields.get('report', EMPTY), bus=3, keyboard=False, drop=None,
                      denied=False, renode=None, replaced=False), **fields)
 
@@ -252,10 +252,10 @@ HIDRAW = [
      [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (0 of 9 bytes)\n')]),
     ('no device', [], NOT_FOUND),
     ('wrong IDs', [device(vendor=0x1208), device(product=0x4B52), device(vendor=0x4B53, product=0x1209)], NOT_FOUND),
-    ('wrong texts', [device(maker='trelkéy ??'), device(name='Kestavo '), device(maker=''), device(name=''),
-                     device(maker='Trelkey ??'), device(maker='Trelkéy ?'), device(maker='Trelkéy Ω')], NOT_FOUND),
-    ('beyond Latin-1: "?" per UTF-16 unit', [device(maker='Trelkéy ΩΩ', held=WRITTEN)], SET_READ),
-    ('outside the BMP: "??"', [device(maker='Trelkéy 😀', held=WRITTEN)], SET_READ),
+    ('wrong texts', [device(maker='trelkèy ??'), device(name='Kestavo '), device(maker=''), device(name=''),
+                     device(maker='Trelkey ??'), device(maker='Trelkèy ?'), device(maker='Trelkèy Ω')], NOT_FOUND),
+    ('beyond Latin-1: "?" per UTF-16 unit', [device(maker='Trelkèy ΩΩ', held=WRITTEN)], SET_READ),
+    ('outside the BMP: "??"', [device(maker='Trelkèy 😀', held=WRITTEN)], SET_READ),
     ('two matches: hidraw2, made last, before hidraw10',
      [device(kind='uhid', drop=10 if n == 2 else None) for n in range(10)] + [device(), device(held=WRITTEN)],
      SET_READ),
@@ -300,7 +300,7 @@ UDEV = [
 # device's release number, bcdDevice, and an index among the devices alike,
 # in the order they were plugged in: there are two units of product 4B53.
 WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
-WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkéy ?? Kestavo"\n'
+WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkèy ?? Kestavo"\n'
 WINE = [
     ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1',
      [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
