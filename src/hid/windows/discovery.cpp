@@ -3,6 +3,7 @@
 // <setupapi.h> builds on <windows.h>.
 #include <windows.h>
 //
+#include <ctype.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -99,7 +100,8 @@ HANDLE open_interface(const char* path, DWORD access) {
 // Whether two ASCII texts are equal when letters are compared without regard
 // to case, as Windows compares device paths.
 bool same_path(const char* a, const char* b) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    // The program keeps the C locale, where toupper changes ASCII letters only.
+    const auto upper = [](char c) { return toupper(static_cast<unsigned char>(c)); };
     while (*a != '\0' && upper(*a) == upper(*b)) ++a, ++b;
     return *a == *b;
 }
