@@ -33,7 +33,7 @@ void print_config_listing(const ConfigReport& report, FILE* out) {
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
         const uint8_t modifier = report.bytes[2 * channel - 1];
         const uint8_t key = report.bytes[2 * channel];
-        if (key == CODE_NONE) break;
+        if (key == CODE_NONE) continue;
         const DisplayText key_text = code_display_text(key, key_name_table);
         DisplayText modifier_text = {};
         if (modifier != 0x00 && modifier != CODE_NONE) {

@@ -24,7 +24,8 @@ ConfigReport empty_config_report();
 ConfigReport build_config_report(const ChannelAssignment* assignments);
 
 // Writes the configuration listing of a report to out (the read command
-// gives standard output). Rows stop at the first channel whose key is 0xFF.
+// gives standard output): a row for each channel whose key is not 0xFF, with
+// its own channel number.
 void print_config_listing(const ConfigReport& report, FILE* out);
 
 #endif

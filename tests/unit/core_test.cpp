@@ -177,7 +177,7 @@ TEST(ConfigReport, EmptyHasEveryChannelUnassigned) {
               std::vector<uint8_t>(report.bytes, report.bytes + sizeof report.bytes));
 }
 
-TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
+TEST(ConfigReport, ListingShowsEveryAssignedChannelWithItsNumber) {
     const std::string rule = std::string(52, '-') + "\n";
     const std::string head =
         "Current Configuration \n" + rule + "  Ch    Key            Modified Key\n" + rule;
@@ -188,13 +188,16 @@ TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
     } cases[] = {
         {"names, an empty modifier, channel 3 unassigned",
          {{1, 0x00, 0x3E, 0x01, 0x15, 0xFF, 0xFF, 0x40, 0x04}},
-         " Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n"},
+         " Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n"
+         " Ch-4   KEY_A          ALT_RIGHT\n"},
         {"combined modifiers, codes without names, a long name, report ID not looked at",
          {{7, 0x03, 0x28, 0xFF, 0x00, 0x80, 0xC8, 0xFE, 0x46}},
          " Ch-1   KEY_ENTER      CTRL_LEFT,SHIFT_LEFT\n Ch-2   (0)            \n"
          " Ch-3   (-56)          GUI_RIGHT\n Ch-4   KEY_PRINT_SCREEN SHIFT_LEFT,ALT_LEFT,GUI_LEFT,"
          "CTRL_RIGHT,SHIFT_RIGHT,ALT_RIGHT,GUI_RIGHT\n"},
-        {"channel 1 unassigned", {{1, 0x00, 0xFF, 0x00, 0x04, 0x00, 0x04, 0x00, 0x04}}, ""},
+        {"channels 1 and 4 unassigned",
+         {{1, 0xFF, 0xFF, 0x00, 0x05, 0x00, 0x06, 0x00, 0xFF}},
+         " Ch-2   KEY_B          \n Ch-3   KEY_C          \n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
