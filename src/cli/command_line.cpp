@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <strings.h>
 
 #include "keys/key_names.h"
 
@@ -79,15 +80,23 @@ uint8_t field_code(const char* argument, const Field& field, const NameTable& ta
     return CODE_NONE;
 }
 
-// Parses one value, KEY[,MODIFIER...], into an assignment: every field after
-// the key is a modifier, and the modifiers combine. False, with the
-// refusal, when the value is empty or a field is not acceptable.
+// Parses one value, KEY[,MODIFIER...] or KEEP, into an assignment: every
+// field after the key is a modifier, and the modifiers combine. False, with
+// the refusal, when the value is empty or a field is not acceptable.
 bool parse_value(const char* argument, ChannelAssignment* assignment) {
     const char* cursor = argument;
     Field field;
     if (!next_field(&cursor, &field)) {
         refuse(argument, "an empty value: give KEY or KEY,MODIFIER");
         return false;
+    }
+    if (strcasecmp(field.text, "KEEP") == 0) {
+        if (next_field(&cursor, &field)) {
+            refuse(argument, "KEEP takes no modifier: a kept channel keeps its modifiers");
+            return false;
+        }
+        assignment->keep = true;
+        return true;
     }
     const uint8_t key = field_code(argument, field, key_name_table, "key");
     if (key == CODE_NONE) return false;
@@ -128,7 +137,9 @@ int find_unit_selection(int argc, const char* const* argv) {
 
 }  // namespace
 
-void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_list); }
+void clear_assignment_list() {
+    for (ChannelAssignment& entry : assignment_list) entry = {CODE_NONE, CODE_NONE, false};
+}
 
 Command parse_command_line(int argc, const char* const* argv) {
     unit_location = nullptr;

@@ -16,13 +16,17 @@ enum Command {
 // Trigger channels a set command can assign.
 constexpr int CHANNEL_COUNT = 4;
 
+// A channel's assignment, or, with keep (a KEEP value), the channel as the unit
+// holds it; key and modifier are then CODE_NONE and not used.
 struct ChannelAssignment {
     uint8_t key;       // HID keyboard usage ID; CODE_NONE ends the list
     uint8_t modifier;  // modifier bit mask; 0 when none was given
+    bool keep = false;
 };
 
 // The process's assignment list. Entry n is trigger channel n + 1; entries are
-// filled from the first without gaps.
+// filled from the first without gaps. The first entry that is neither kept
+// nor has a key ends it.
 extern ChannelAssignment assignment_list[CHANNEL_COUNT];
 
 // The unit a read or set command acts on, as -d LOCATION named it: a USB port
@@ -40,14 +44,16 @@ struct CommandLineRefusal {
 
 extern CommandLineRefusal command_line_refusal;
 
-// Sets every byte of the assignment list to CODE_NONE.
+// Makes every entry of the assignment list end the list: key and modifier
+// CODE_NONE, not kept.
 void clear_assignment_list();
 
 // Parses argv[1..]. Fills assignment_list for a set command, and sets
 // unit_location; the list must have been cleared first. -d LOCATION may stand
 // anywhere after the program's name; the rest is parsed without it. A value
 // is KEY[,MODIFIER...]: every field after the key is a modifier, and they
-// combine. COMMAND_USAGE sets command_line_refusal.
+// combine; or KEEP, alone, in any letter case. COMMAND_USAGE sets
+// command_line_refusal.
 Command parse_command_line(int argc, const char* const* argv);
 
 // Writes the usage text to standard output.

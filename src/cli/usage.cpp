@@ -41,6 +41,7 @@ const char* const USAGE_LINES[] = {
     "            ./trelkey -s KEY_L,SHIFT_LEFT KEY_R,SHIFT_LEFT, KEY_F5, KEY_F6 ",
     "",
     "   More names, such as KEY_ENTER and GUI_LEFT: see man trelkey (README.txt on Windows).",
+    "   KEEP           As a <VALUE?>: keep that channel as the unit holds it.",
     // Several units of one model: each is named by where it is plugged in.
     "   -l             List the attached units, each line starting with its <LOCATION>.",
     "   -d <LOCATION>  With -r or -s: act on the unit at <LOCATION> only.",

@@ -112,6 +112,13 @@ DeviceHandle open_device_or_report(const char* location, DeviceFailure* failure)
     return device;
 }
 
+// Fetches the report the unit holds into report, whose every byte is defined
+// before the request: the report ID, then every channel unassigned.
+bool fetch_report(DeviceHandle device, ConfigReport* report, DeviceFailure* failure) {
+    *report = empty_config_report();
+    return hid_get_feature(device, report->bytes, CONFIG_REPORT_LENGTH, failure);
+}
+
 void print_unit(const UnitEntry& unit, void* /*context*/) {
     Line line = {"", 0};
     append(&line, unit.location);
@@ -133,10 +140,8 @@ bool read_configuration(const char* location) {
     DeviceFailure failure = {};
     const DeviceHandle device = open_device_or_report(location, &failure);
     if (device == NO_DEVICE) return false;
-    // The whole buffer is defined before the request: report ID, then every
-    // channel unassigned.
-    ConfigReport report = empty_config_report();
-    const bool fetched = hid_get_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure);
+    ConfigReport report;
+    const bool fetched = fetch_report(device, &report, &failure);
     close_device(device);
     if (!fetched) {
         report_device_error("Device read error. ", failure);
@@ -147,10 +152,18 @@ bool read_configuration(const char* location) {
 }
 
 bool set_configuration(const ChannelAssignment* assignments, const char* location) {
-    ConfigReport report = build_config_report(assignments);
     DeviceFailure failure = {};
     const DeviceHandle device = open_device_or_report(location, &failure);
     if (device == NO_DEVICE) return false;
+    // A kept channel's bytes come from the report the unit holds, read in
+    // the same open.
+    ConfigReport held = empty_config_report();
+    if (keeps_a_channel(assignments) && !fetch_report(device, &held, &failure)) {
+        close_device(device);
+        report_device_error("Device read error. ", failure);
+        return false;
+    }
+    ConfigReport report = build_config_report(assignments, held);
     const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure);
     close_device(device);
     if (!sent) {

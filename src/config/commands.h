@@ -1,4 +1,4 @@
-// The read and set commands: one feature-report exchange with the device each.
+// The read and set commands, and the list of units.
 #ifndef TRELKEY_CONFIG_COMMANDS_H
 #define TRELKEY_CONFIG_COMMANDS_H
 
@@ -12,9 +12,10 @@
 bool read_configuration(const char* location);
 
 // Sends the report built from the assignment list to the unit at location
-// and prints a confirmation. False, with an error line on standard error
-// (and the second line as above), when the device could not be opened or
-// refused the request.
+// and prints a confirmation; with a kept channel, the report the unit holds
+// is read first, in the same open. False, with an error line on standard
+// error (and the second line as above), when the device could not be opened
+// or refused a request.
 bool set_configuration(const ChannelAssignment* assignments, const char* location);
 
 // Lists the attached units, one line each: the location, on Linux the node,

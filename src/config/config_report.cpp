@@ -17,14 +17,27 @@ ConfigReport empty_config_report() {
     return report;
 }
 
-ConfigReport build_config_report(const ChannelAssignment* assignments) {
+ConfigReport build_config_report(const ChannelAssignment* assignments, const ConfigReport& held) {
     ConfigReport report = empty_config_report();
     for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
-        if (assignments[channel].key == CODE_NONE) break;
-        report.bytes[2 * channel + 1] = assignments[channel].modifier;
-        report.bytes[2 * channel + 2] = assignments[channel].key;
+        const ChannelAssignment& assignment = assignments[channel];
+        if (assignment.keep) {
+            report.bytes[2 * channel + 1] = held.bytes[2 * channel + 1];
+            report.bytes[2 * channel + 2] = held.bytes[2 * channel + 2];
+            continue;
+        }
+        if (assignment.key == CODE_NONE) break;
+        report.bytes[2 * channel + 1] = assignment.modifier;
+        report.bytes[2 * channel + 2] = assignment.key;
     }
     return report;
+}
+
+bool keeps_a_channel(const ChannelAssignment* assignments) {
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        if (assignments[channel].keep) return true;
+    }
+    return false;
 }
 
 void print_config_listing(const ConfigReport& report, FILE* out) {

@@ -19,9 +19,15 @@ struct ConfigReport {
 // A report with every channel unassigned.
 ConfigReport empty_config_report();
 
-// Encodes the assignment list; channels after the first unassigned entry
-// become unassigned.
-ConfigReport build_config_report(const ChannelAssignment* assignments);
+// Encodes the assignment list; a kept channel takes its two bytes from held,
+// the report the unit holds, and channels after the end of the list become
+// unassigned.
+ConfigReport build_config_report(const ChannelAssignment* assignments,
+                                 const ConfigReport& held = empty_config_report());
+
+// Whether the assignment list keeps a channel, so that the report the unit
+// holds is needed to build the one to send.
+bool keeps_a_channel(const ChannelAssignment* assignments);
 
 // Writes the configuration listing of a report to out (the read command
 // gives standard output): a row for each channel whose key is not 0xFF, with

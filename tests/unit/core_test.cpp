@@ -75,8 +75,8 @@ TEST(Keys, NamesGiveUsageIds) {
 }
 
 // The command, the unit's location and, for a set command, the report built
-// from the assignment list it filled; for a refused one, the argument and
-// why.
+// from the assignment list it filled, over a unit that holds
+// 01 a1 a2 b1 b2 c1 c2 d1 d2; for a refused one, the argument and why.
 TEST(CommandLine, GivesTheCommandAndTheReport) {
     const struct {
         std::vector<const char*> arguments;
@@ -118,6 +118,13 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         {{"-s", "KEY_A,0xfe,0x01"},
          COMMAND_USAGE,
          "'KEY_A,0xfe,0x01': all eight modifiers at once: 0xff marks an unassigned channel"},
+        {{"-s", "KEEP", "KEY_F6", "keep"}, COMMAND_SET, "01a1a2003fc1c2ffff"},
+        {{"-s", "KEEP,CTRL_LEFT"},
+         COMMAND_USAGE,
+         "'KEEP,CTRL_LEFT': KEEP takes no modifier: a kept channel keeps its modifiers"},
+        {{"-s", "KEEP", "KEEP", "KEEP", "KEEP", "KEEP"},
+         COMMAND_USAGE,
+         "'KEEP': more than four values: a unit has four channels at most"},
         {{"-l"}, COMMAND_LIST, ""},
         {{"--version"}, COMMAND_VERSION, ""},
         {{"-l", "-r"}, COMMAND_USAGE, "'-l': takes no other argument"},
@@ -147,7 +154,7 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
             name.append(" '").append(argument).append("'");
         }
         SCOPED_TRACE(name);
-        memset(assignment_list, 0, sizeof assignment_list);
+        for (ChannelAssignment& entry : assignment_list) entry = {0, 0, true};
         clear_assignment_list();
         const int argc = static_cast<int>(argv.size());
         argv.push_back(nullptr);  // as main() gets it
@@ -162,7 +169,8 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
             EXPECT_STREQ(c.location, unit_location);
         }
         if (c.command != COMMAND_SET) continue;
-        const ConfigReport report = build_config_report(assignment_list);
+        const ConfigReport held = {{1, 0xA1, 0xA2, 0xB1, 0xB2, 0xC1, 0xC2, 0xD1, 0xD2}};
+        const ConfigReport report = build_config_report(assignment_list, held);
         char hex[19] = {};
         for (int i = 0; i < 9; ++i) snprintf(hex + 2 * i, 3, "%02x", report.bytes[i]);
         EXPECT_STREQ(c.outcome, hex);
