@@ -1,6 +1,10 @@
 #include "config/commands.h"
 
 #include <stdio.h>
+#include <string.h>
+
+#include <chrono>
+#include <thread>
 
 #include "config/config_report.h"
 #include "hid/hid_device.h"
@@ -11,6 +15,9 @@ static_assert(CONFIG_REPORT_ID == DEVICE_REPORT_ID && CONFIG_REPORT_LENGTH == DE
               "the unit is found by its configuration report");
 
 namespace {
+
+// How long firmware may take to store a report before it answers with it.
+constexpr std::chrono::milliseconds STORE_TIME(100);
 
 // A line of UTF-8 text being put together: room for a path and two identity
 // texts of up to 255 Latin-1 characters, each two bytes in UTF-8, and the
@@ -119,6 +126,19 @@ bool fetch_report(DeviceHandle device, ConfigReport* report, DeviceFailure* fail
     return hid_get_feature(device, report->bytes, CONFIG_REPORT_LENGTH, failure);
 }
 
+bool same_report(const ConfigReport& a, const ConfigReport& b) {
+    return memcmp(a.bytes, b.bytes, CONFIG_REPORT_LENGTH) == 0;
+}
+
+// Appends a report's bytes in hex, each after a blank but the first.
+void append_report(Line* line, const ConfigReport& report) {
+    for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i) {
+        char byte[4];
+        snprintf(byte, sizeof byte, i == 0 ? "%02x" : " %02x", report.bytes[i]);
+        append(line, byte);
+    }
+}
+
 void print_unit(const UnitEntry& unit, void* /*context*/) {
     Line line = {"", 0};
     append(&line, unit.location);
@@ -163,11 +183,31 @@ bool set_configuration(const ChannelAssignment* assignments, const char* locatio
         report_device_error("Device read error. ", failure);
         return false;
     }
-    ConfigReport report = build_config_report(assignments, held);
-    const bool sent = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure);
+    const ConfigReport wanted = build_config_report(assignments, held);
+    ConfigReport report = wanted;
+    // The write is done when the unit holds what was sent. Firmware may
+    // store it before it answers: a report that differs is read once more
+    // after a while.
+    bool done = hid_set_feature(device, report.bytes, CONFIG_REPORT_LENGTH, &failure) &&
+                fetch_report(device, &held, &failure);
+    if (done && !same_report(held, wanted)) {
+        std::this_thread::sleep_for(STORE_TIME);
+        done = fetch_report(device, &held, &failure);
+    }
     close_device(device);
-    if (!sent) {
+    if (!done) {
         report_device_error("Device write error. ", failure);
+        return false;
+    }
+    if (!same_report(held, wanted)) {
+        write_text_line(stderr, "Device write error. ");
+        Line line = {"trelkey: ", 9};
+        append(&line, failure.path);
+        append(&line, ": the unit holds ");
+        append_report(&line, held);
+        append(&line, " after the write, not ");
+        append_report(&line, wanted);
+        write_text_line(stderr, line.text);
         return false;
     }
     printf("Success to setup configuration.\n");

@@ -11,11 +11,12 @@
 // when the platform gave one, or says what was searched for.
 bool read_configuration(const char* location);
 
-// Sends the report built from the assignment list to the unit at location
-// and prints a confirmation; with a kept channel, the report the unit holds
-// is read first, in the same open. False, with an error line on standard
-// error (and the second line as above), when the device could not be opened
-// or refused a request.
+// Sends the report built from the assignment list to the unit at location,
+// reads it back and prints a confirmation; with a kept channel, the report
+// the unit holds is read first, in the same open. False, with an error line
+// on standard error (and the second line as above), when the device could
+// not be opened or refused a request, or holds another report after the
+// write; the second line then gives both reports in hex.
 bool set_configuration(const ChannelAssignment* assignments, const char* location);
 
 // Lists the attached units, one line each: the location, on Linux the node,

@@ -35,8 +35,9 @@ GADGETS = itertools.count()  # gadget numbers
 def device(**fields):
     """A device of kind ffs (the trigger, keyboard=True puts a keyboard
     interface before it), or uhid (on bus 3, USB, or 5, Bluetooth).
-    answer: ok, stall, short or empty. held: the report it must hold at the
-    end, by default the one it starts with. drop=N: removed once device N is
+    answer: ok, ignore (takes a set and keeps nothing), stall, short or
+    empty. held: the report it must hold at the end, by default the one it
+    starts with. drop=N: removed once device N is
     there, so that a later device takes its node. denied: node mode 0600.
     renode=N: its /dev node made anew with device N's number. replaced: the
     program is stopped as it opens the node, the device is unplugged and a
@@ -76,7 +77,7 @@ def serve(ep0, hid):
             if (request_type, request, value >> 8) == (0x81, 6, 0x22):
                 os.write(ep0, bytes.fromhex(hid['descriptor'])[:length])
             elif (request_type, request, value) == (0xA1, 1, 0x0301) and answer != 'stall':
-                os.write(ep0, bytes.fromhex(hid['report'])[:{'ok': 9, 'short': 8, 'empty': 0}[answer]][:length])
+                os.write(ep0, bytes.fromhex(hid['report'])[:{'short': 8, 'empty': 0}.get(answer, 9)][:length])
             elif request_type == 0x21 and (request == 0x0A or (request, value) == (9, 0x0301) and answer != 'stall'):
                 data = os.read(ep0, 4096)  # reading an OUT request's data accepts it
                 if request == 9 and answer == 'ok':
@@ -245,7 +246,16 @@ HIDRAW = [
      [(['-r'], 2, None, FULL), (['-s', 'KEY_A'], 2, None, FULL)]),
     ('stalled requests', [device(answer='stall')],
      [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
-      (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n')]),
+      (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
+      (['-s', 'KEEP', 'KEY_A'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n')]),
+    ('KEEP: channels 1, 3 and 4 as they were', [device(report='010115003e003f0028', held='010115003f003f0028')],
+     [(['-s', 'KEEP', 'KEY_F6', 'keep', 'KEEP'], 0, 'Success to setup configuration.\n', '')]),
+    ('a set the unit does not keep', [device(answer='ignore', report=WRITTEN)],
+     [(['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: the unit holds '
+       '01 00 3e 01 15 ff ff ff ff after the write, not 01 00 04 ff ff ff ff ff ff\n')]),
+    ('a gap: channels 2 and 3 listed', [device(report='01ffff00050006ffff')],
+     [(['-r'], 0, LISTING.replace(' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT',
+                                  ' Ch-2   KEY_B          \n Ch-3   KEY_C          '), '')]),
     ('a short reply', [device(answer='short', report=WRITTEN)],
      [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (8 of 9 bytes)\n')]),
     ('an empty reply', [device(answer='empty', report=WRITTEN)],
@@ -302,11 +312,13 @@ UDEV = [
 WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
 WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkèy ?? Kestavo"\n'
 WINE = [
-    ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1',
-     [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
+    ('wine: set, then read, KEEP; several units; stalled requests; only another product text, or no feature report 1',
+     [device(held='01003e0005ffffffff'), device(product=0x4B54, answer='stall'),
+      device(product=0x4B55, name='Kestavo '),
       device(held='010004ffffffffffff'), device(product=0x4B55, descriptor=VENDOR_REPORT_2)],
      [(0, *run) for run in SET_READ] +
-     [(0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
+     [(0, ['-s', 'KEEP', 'KEY_B'], 0, 'Success to setup configuration.\n', ''),
+      (0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
       (0, ['-d', WINE_PATH.format(3, 1).upper(), '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
       (2, ['-r'], 2, '', WINE_NOT_FOUND), (2, ['-s', 'KEY_A'], 2, '', WINE_NOT_FOUND),
       (1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n'),
