@@ -194,9 +194,9 @@ set(CPACK_PACKAGE_VENDOR "trelkey")
 set(CPACK_PACKAGE_CONTACT "${TRELKEY_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure a USB trigger-to-keystroke device")
 # No quotes inside: CPack writes this into its configuration file unescaped.
-set(CPACK_PACKAGE_DESCRIPTION "trelkey reads and writes the configuration of a USB HID trigger-to-
-keystroke device: a one- or four-channel unit that types a keyboard key,
-optionally with modifier keys, when a trigger input fires. The package
-includes a udev rule that gives the user at the local seat access to the
-device.")
+set(CPACK_PACKAGE_DESCRIPTION "trelkey reads and writes the configuration of a USB HID
+trigger-to-keystroke device: a one- or four-channel unit that types a
+keyboard key, optionally with modifier keys, when a trigger input fires.
+The package includes a udev rule that gives the user at the local seat
+access to the device.")
 include(CPack)
