@@ -35,10 +35,11 @@ GADGETS = itertools.count()  # gadget numbers
 def device(**fields):
     """A device of kind ffs (the trigger, keyboard=True puts a keyboard
     interface before it), or uhid (on bus 3, USB, or 5, Bluetooth).
-    answer: ok, ignore (takes a set and keeps nothing), stall, short or
-    empty. held: the report it must hold at the end, by default the one it
-    starts with. drop=N: removed once device N is
-    there, so that a later device takes its node. denied: node mode 0600.
+    answer: ok, ignore (takes a set and keeps nothing), late (keeps a set,
+    but the first read after it answers the report before it), readonly
+    (stalls a set), stall, short or empty. held: the report it must hold at
+    the end, by default the one it starts with. drop=N: removed once device N
+    is there, so that a later device takes its node. denied: node mode 0600.
     renode=N: its /dev node made anew with device N's number. replaced: the
     program is stopped as it opens the node, the device is unplugged and a
     uhid device with other IDs, which takes the node, plugged in. A gadget's
@@ -77,10 +78,14 @@ def serve(ep0, hid):
             if (request_type, request, value >> 8) == (0x81, 6, 0x22):
                 os.write(ep0, bytes.fromhex(hid['descriptor'])[:length])
             elif (request_type, request, value) == (0xA1, 1, 0x0301) and answer != 'stall':
-                os.write(ep0, bytes.fromhex(hid['report'])[:{'short': 8, 'empty': 0}.get(answer, 9)][:length])
-            elif request_type == 0x21 and (request == 0x0A or (request, value) == (9, 0x0301) and answer != 'stall'):
+                report = bytes.fromhex(hid.pop('stale', hid['report']))
+                os.write(ep0, report[:{'short': 8, 'empty': 0}.get(answer, 9)][:length])
+            elif request_type == 0x21 and (request == 0x0A or (request, value) == (9, 0x0301) and
+                                           answer not in ('stall', 'readonly')):
                 data = os.read(ep0, 4096)  # reading an OUT request's data accepts it
-                if request == 9 and answer == 'ok':
+                if request == 9 and answer == 'late':
+                    hid['stale'] = hid['report']
+                if request == 9 and answer in ('ok', 'late'):
                     hid['report'] = data.hex()
             elif kind == 4:  # a read during an IN request, or a write during an OUT one, stalls it
                 os.read(ep0, 1) if request_type & 0x80 else os.write(ep0, b'\0')
@@ -253,6 +258,10 @@ HIDRAW = [
     ('a set the unit does not keep', [device(answer='ignore', report=WRITTEN)],
      [(['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: the unit holds '
        '01 00 3e 01 15 ff ff ff ff after the write, not 01 00 04 ff ff ff ff ff ff\n')]),
+    ('read back: the report held only at the second read; a set refused, a read answered',
+     [device(answer='late', held='010004ffffffffffff'), device(answer='readonly', report=WRITTEN)],
+     [(['-d', '<node0>', '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
+      (['-d', '<node1>', '-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: <node1>: Broken pipe\n')]),
     ('a gap: channels 2 and 3 listed', [device(report='01ffff00050006ffff')],
      [(['-r'], 0, LISTING.replace(' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT',
                                   ' Ch-2   KEY_B          \n Ch-3   KEY_C          '), '')]),
