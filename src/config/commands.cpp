@@ -184,7 +184,7 @@ bool set_configuration(const ChannelAssignment* assignments, const char* locatio
         return false;
     }
     const ConfigReport wanted = build_config_report(assignments, held);
-    ConfigReport report = wanted;
+    ConfigReport report = wanted;  // the platforms' call takes it as writable
     // The write is done when the unit holds what was sent. Firmware may
     // store it before it answers: a report that differs is read once more
     // after a while.
