@@ -161,6 +161,26 @@ bool find_unit_options(int argc, const char* const* argv, UnitOptions* options) 
     return true;
 }
 
+// The next argument from arg on, -d and -i left out with what follows them.
+int next_argument(const UnitOptions& options, int arg) {
+    while (arg == options.location || arg == options.ids) arg += 2;
+    return arg;
+}
+
+// Parses the values after the -s at index option into the assignment list.
+Command parse_values(int argc, const char* const* argv, const UnitOptions& options, int option) {
+    int filled = 0;
+    for (int arg = next_argument(options, option + 1); arg < argc;
+         arg = next_argument(options, arg + 1)) {
+        if (filled == CHANNEL_COUNT) {
+            return refuse(argv[arg], "more than four values: a unit has four channels at most");
+        }
+        if (!parse_value(argv[arg], &assignment_list[filled])) return COMMAND_USAGE;
+        ++filled;
+    }
+    return filled == 0 ? refuse(argv[option], "no value after it") : COMMAND_SET;
+}
+
 }  // namespace
 
 void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_list); }
@@ -171,13 +191,7 @@ Command parse_command_line(int argc, const char* const* argv) {
     if (argc < 2 || (argc == 2 && is_word(argv[1], "--help"))) return COMMAND_USAGE;
     UnitOptions options;
     if (!find_unit_options(argc, argv, &options)) return COMMAND_USAGE;
-    // The arguments in order, -d and -i left out with what follows them.
-    const auto next = [options](int arg) {
-        while (arg == options.location || arg == options.ids) arg += 2;
-        return arg;
-    };
-
-    const int option = next(1);
+    const int option = next_argument(options, 1);
     if (option >= argc) {
         if (options.location < options.ids) return refuse(argv[options.location], "needs -r or -s");
         return refuse(argv[options.ids], "needs -r, -s or -l");
@@ -193,14 +207,5 @@ Command parse_command_line(int argc, const char* const* argv) {
     if (options.location < argc) unit_selection.location = argv[options.location + 1];
     if (is_word(word, "-r")) return COMMAND_READ;
     if (!is_word(word, "-s")) return refuse(word, "unknown option: give -r, -s, -l or --version");
-
-    int filled = 0;
-    for (int arg = next(option + 1); arg < argc; arg = next(arg + 1)) {
-        if (filled == CHANNEL_COUNT) {
-            return refuse(argv[arg], "more than four values: a unit has four channels at most");
-        }
-        if (!parse_value(argv[arg], &assignment_list[filled])) return COMMAND_USAGE;
-        ++filled;
-    }
-    return filled == 0 ? refuse(word, "no value after it") : COMMAND_SET;
+    return parse_values(argc, argv, options, option);
 }

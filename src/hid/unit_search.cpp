@@ -211,8 +211,11 @@ bool start_search(const UnitSelection& selection, InterfaceList* list, char* can
     if (!enumerate_hid_interfaces(keep_interface, list, &failure) || list->out_of_memory) {
         write_text_line(stderr, OPEN_ERROR);
         Line line = {};
-        add(&line, "trelkey: %s: %s", failure.path,
-            list->out_of_memory ? "out of memory" : failure.reason);
+        if (list->out_of_memory) {
+            add(&line, "trelkey: out of memory");
+        } else {
+            add(&line, "trelkey: %s: %s", failure.path, failure.reason);
+        }
         write_text_line(stderr, line.text);
         free(list->interfaces);
         return false;

@@ -43,7 +43,7 @@ check 2 /dev/null "$none" "${run[@]}" -l
 [[ $program == *.exe ]] && nothing='nothing is plugged in there' || nothing='no USB port or device node of that name'
 check 2 /dev/null "Device open error\. ${nl}trelkey: 9-9\.9: $nothing$nl" "${run[@]}" -s KEY_A -d 9-9.9
 # A refused argument is quoted on one line, its control characters escaped.
-bs='\\'  # a backslash, in the regular expression
+bs=$'\\\\'  # an escaped backslash, in the regular expression
 check 1 "$usage" "trelkey: 'KEY_A${bs}nX': KEY_A${bs}nX is not a key name$nl" "${run[@]}" -s "KEY_A${nl}X"
 # The usage text lost on a full disk.
 check 1 /dev/null "trelkey: write error: No space left on device$nl" \

@@ -184,7 +184,7 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         if (c.command != COMMAND_USAGE) {
             EXPECT_STREQ(c.location, unit_selection.location);
             const UnitSelection& ids = unit_selection;
-            EXPECT_EQ(c.ids, ids.by_ids ? ids.vendor_id * 0x10000l + ids.product_id : -1);
+            EXPECT_EQ(c.ids, ids.by_ids ? ids.vendor_id * 0x10000L + ids.product_id : -1);
         }
         if (c.command != COMMAND_SET) continue;
         const ConfigReport report = build_config_report(assignment_list);
