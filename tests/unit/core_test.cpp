@@ -147,27 +147,14 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
          "'-d': given twice: a command acts on one unit"},
         {{"-d", "x"}, COMMAND_USAGE, "'-d': needs -r or -s"},
         {{"-r"}, COMMAND_READ, ""},
-        {{"-r", "-i", "1A86:e026"}, COMMAND_READ, "", nullptr, 0x1a86e026},
-        {{"-s", "KEY_A", "-i", "0000:FFFF", "-d", "1-2"},
-         COMMAND_SET,
-         "010004ffffffffffff",
-         "1-2",
-         0x0000ffff},
-        {{"-i", "1209:4b53", "-l"}, COMMAND_LIST, "", nullptr, 0x12094b53},
-        {{"-i", "1a86:e02", "-r"},
-         COMMAND_USAGE,
-         "'1a86:e02': not a VID:PID: four hex digits each, such as 1209:4b53"},
+        {{"-r", "-i", "1a96:e026"}, COMMAND_READ, "", nullptr, 0x1a96e026},
+        {{"-s", "KEY_A", "-i", "000A:ffFF"}, COMMAND_SET, "010004ffffffffffff", nullptr, 0xaffff},
         {{"-i", "1a86:e0g6", "-r"},
          COMMAND_USAGE,
          "'1a86:e0g6': not a VID:PID: four hex digits each, such as 1209:4b53"},
         {{"-r", "-i"},
          COMMAND_USAGE,
          "'-i': no VID:PID after it, such as 1209:4b53 (lsusb shows them)"},
-        {{"-i", "1a86:e026", "-r", "-i", "1a86:e026"},
-         COMMAND_USAGE,
-         "'-i': given twice: give one VID:PID"},
-        {{"-i", "1a86:e026"}, COMMAND_USAGE, "'-i': needs -r, -s or -l"},
-        {{"--version", "-i", "1a86:e026"}, COMMAND_USAGE, "'--version': takes no other argument"},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv = {"trelkey"};
@@ -245,42 +232,44 @@ TEST(ConfigReport, ListingShowsEveryAssignedChannelWithItsNumber) {
     }
 }
 
-// An interface as a backend gives it: IDs 0xVVVVPPPP, or 0 for one that
-// could not be identified, with its reason.
-HidInterface interface(const char* location, const char* node, long ids, const char* maker,
-                       bool report, const char* reason = "") {
-    HidInterface hid = {};
-    snprintf(hid.location, sizeof hid.location, "%s", location);
-    snprintf(hid.node, sizeof hid.node, "%s", node);
-    hid.identified = ids != 0;
-    hid.vendor_id = static_cast<uint16_t>(ids >> 16);
-    hid.product_id = static_cast<uint16_t>(ids);
-    snprintf(hid.manufacturer, sizeof hid.manufacturer, "%s", maker);
-    snprintf(hid.product, sizeof hid.product, "Kestavo");
-    hid.carries_report = report;
-    snprintf(hid.reason, sizeof hid.reason, "%s", reason);
-    return hid;
+// The interfaces of a search, a letter each: u a unit, b a unit that will
+// not open, k its keyboard (no configuration report), o and t devices of
+// other IDs or texts that carry the report. Interface
+// i is at port 1-1.i, behind a hub, with the node /dev/hidrawi (b:
+// /dev/busyi).
+std::vector<HidInterface> interfaces(const char* letters) {
+    std::vector<HidInterface> bus(strlen(letters));
+    for (size_t i = 0; i < bus.size(); ++i) {
+        HidInterface& hid = bus[i];
+        const char kind = letters[i];
+        snprintf(hid.location, sizeof hid.location, "1-1.%zu", i);
+        snprintf(hid.node, sizeof hid.node, kind == 'b' ? "/dev/busy%zu" : "/dev/hidraw%zu", i);
+        snprintf(hid.manufacturer, sizeof hid.manufacturer, kind == 't' ? "kestavo" : "Kestavo");
+        snprintf(hid.product, sizeof hid.product, kind == 'o' ? "Pedal\xe9" : "Kestavo");
+        hid.identified = true;
+        hid.vendor_id = kind == 'o' ? 0x1a86 : 0x1209;
+        hid.product_id = kind == 'o' ? 0xe026 : 0x4b53;
+        hid.carries_report = kind != 'k';
+    }
+    return bus;
 }
 
 // Which unit the search opens, among how many, and what it says when there
 // is none: the identity (texts compared unless empty), the configuration
-// report, -d (a location, a node, a node's name), -i, the first that opens.
+// report, -d (a port behind a hub, a node, a node's name), -i, the first
+// that opens.
 TEST(UnitSearch, OpensTheFirstUnitOrSaysWhatWasSeen) {
-    const HidInterface keyboard = interface("1-1", "/dev/hidraw0", 0x12094b53, "Kestavo", false);
-    const HidInterface unit = interface("1-1", "/dev/hidraw1", 0x12094b53, "Kestavo", true);
-    const HidInterface hub = interface("1-1.2", "/dev/hidraw2", 0x12094b53, "Kestavo", true);
-    const HidInterface busy = interface("1-4", "/dev/busy", 0x12094b53, "Kestavo", true);
-    const HidInterface other = interface("1-3", "/dev/hidraw3", 0x1a86e026, "\xd6ther", true);
-    const HidInterface lower = interface("1-5", "/dev/hidraw5", 0x12094b53, "kestavo", true);
-    const HidInterface unknown = interface("\\\\?\\hid#7", "\\\\?\\hid#7", 0, "", false, "Denied.");
     const DeviceIdentity kestavo = {0x1209, 0x4b53, "Kestavo", "Kestavo"};
-    const std::string open_error = "Device open error. \ntrelkey: ";
+    const DeviceIdentity e026 = {0x1a86, 0xe026, nullptr, nullptr};
+    const DeviceIdentity e027 = {0x1a86, 0xe027, nullptr, nullptr};
+    const std::string error = "Device open error. \ntrelkey: ";
     const std::string wanted = "ID 1209:4b53, manufacturer \"Kestavo\", product \"Kestavo\"";
-    const std::string none = open_error + "no unit found with " + wanted + "\n";
+    const std::string none = error + "no unit found with " + wanted + "\n";
+    const std::string other = "ID 1a86:e026, manufacturer \"Kestavo\", product \"Pedal\xc3\xa9\"";
     const std::string carries = ", carries the configuration report: trelkey -i ";
+    const std::string without = ", without the configuration report (feature report 1, 9 bytes)\n";
     const struct {
-        const char* name;
-        std::vector<HidInterface> interfaces;
+        const char* letters;
         DeviceIdentity wanted;
         const char* location;
         PortState port;
@@ -288,139 +277,46 @@ TEST(UnitSearch, OpensTheFirstUnitOrSaysWhatWasSeen) {
         size_t units;
         std::string lines;
     } cases[] = {
-        {"the unit, not its keyboard",
-         {keyboard, unit, hub},
-         kestavo,
-         nullptr,
-         PORT_UNKNOWN,
-         1,
-         2,
-         ""},
-        {"the first that opens", {busy, hub}, kestavo, nullptr, PORT_UNKNOWN, 1, 2, ""},
-        {"none opens",
-         {busy},
-         kestavo,
-         nullptr,
-         PORT_UNKNOWN,
-         -1,
-         1,
-         open_error + "/dev/busy: Device or resource busy\n"},
-        {"a port behind a hub", {keyboard, unit, hub}, kestavo, "1-1.2", PORT_OCCUPIED, 2, 1, ""},
-        {"a node", {unit, hub}, kestavo, "/dev/hidraw2", PORT_UNKNOWN, 1, 1, ""},
-        {"a node's name", {unit, hub}, kestavo, "hidraw2", PORT_UNKNOWN, 1, 1, ""},
-        {"the unit's keyboard",
-         {keyboard, unit},
-         kestavo,
-         "/dev/hidraw0",
-         PORT_UNKNOWN,
-         -1,
-         0,
-         open_error + "1-1: " + wanted +
-             ", without the configuration report (feature report 1, 9 bytes)\n"},
-        {"another report",
-         {keyboard, other},
-         kestavo,
-         nullptr,
-         PORT_UNKNOWN,
-         -1,
-         0,
-         open_error + "1-1: " + wanted +
-             ", without the configuration report (feature report 1, 9 bytes)\n"},
-        {"other IDs and texts",
-         {other, lower},
-         kestavo,
-         nullptr,
-         PORT_UNKNOWN,
-         -1,
-         0,
-         none + "trelkey: 1-3: ID 1a86:e026, manufacturer \"\xc3\x96ther\", product \"Kestavo\"" +
-             carries + "1a86:e026 uses it\ntrelkey: 1-5: ID 1209:4b53, manufacturer \"kestavo\", " +
-             "product \"Kestavo\"" + carries + "1209:4b53 uses it\n"},
-        {"-i", {unit, other}, {0x1a86, 0xe026, nullptr, nullptr}, nullptr, PORT_UNKNOWN, 1, 1, ""},
-        {"-i, none",
-         {unit},
-         {0x1a86, 0xe027, nullptr, nullptr},
-         nullptr,
-         PORT_UNKNOWN,
-         -1,
-         0,
-         open_error +
-             "no unit found with ID 1a86:e027, any manufacturer, any product\ntrelkey: 1-1: " +
-             wanted + carries + "1209:4b53 uses it\n"},
-        {"an empty text",
-         {other, lower},
-         {0x1209, 0x4b53, "", "Kestavo"},
-         nullptr,
-         PORT_UNKNOWN,
-         1,
-         1,
-         ""},
-        {"nothing attached", {}, kestavo, nullptr, PORT_UNKNOWN, -1, 0, none},
-        {"an empty port",
-         {unit},
-         kestavo,
-         "1-4",
-         PORT_EMPTY,
-         -1,
-         0,
-         open_error + "1-4: nothing is plugged in there\n"},
-        {"no such port",
-         {unit},
-         kestavo,
-         "hidraw9\n\x1b",
-         PORT_UNKNOWN,
-         -1,
-         0,
-         open_error + "hidraw9\\n\\x1b: no USB port or device node of that name\n"},
-        {"a device without HID",
-         {unit},
-         kestavo,
-         "1-5",
-         PORT_OCCUPIED,
-         -1,
-         0,
-         open_error + "1-5: not a unit with " + wanted + "\n"},
-        {"another device there",
-         {unit, other},
-         kestavo,
-         "1-3",
-         PORT_OCCUPIED,
-         -1,
-         0,
-         open_error + "1-3: not a unit with " + wanted + "\ntrelkey: 1-3: ID 1a86:e026, " +
-             "manufacturer \"\xc3\x96ther\", product \"Kestavo\"" + carries +
+        {"kbuu", kestavo, nullptr, PORT_UNKNOWN, 2, 3, ""},
+        {"uu", kestavo, "1-1.1", PORT_OCCUPIED, 1, 1, ""},
+        {"uu", kestavo, "HIDRAW1", PORT_UNKNOWN, 1, 1, ""},
+        {"ub", kestavo, "1-1.1", PORT_OCCUPIED, -1, 1, error + "/dev/busy1: Busy.\n"},
+        {"ok", kestavo, nullptr, PORT_UNKNOWN, -1, 0, error + "1-1.1: " + wanted + without},
+        {"ot", kestavo, nullptr, PORT_UNKNOWN, -1, 0,
+         none + "trelkey: 1-1.0: " + other + carries + "1a86:e026 uses it\ntrelkey: 1-1.1: ID " +
+             "1209:4b53, manufacturer \"kestavo\", product \"Kestavo\"" + carries +
+             "1209:4b53 uses it\n"},
+        {"ot", {0x1209, 0x4b53, "", "Kestavo"}, nullptr, PORT_UNKNOWN, 1, 1, ""},
+        {"uo", e026, nullptr, PORT_UNKNOWN, 1, 1, ""},
+        {"u", e027, nullptr, PORT_UNKNOWN, -1, 0,
+         error + "no unit found with ID 1a86:e027, any manufacturer, any product\ntrelkey: " +
+             "1-1.0: " + wanted + carries + "1209:4b53 uses it\n"},
+        {"u", kestavo, "1-1.4", PORT_EMPTY, -1, 0, error + "1-1.4: nothing is plugged in there\n"},
+        {"u", kestavo, "x\n\x1b", PORT_UNKNOWN, -1, 0,
+         error + "x\\n\\x1b: no USB port or device node of that name\n"},
+        {"uo", kestavo, "1-1.1", PORT_EMPTY, -1, 0,
+         error + "1-1.1: not a unit with " + wanted + "\ntrelkey: 1-1.1: " + other + carries +
              "1a86:e026 uses it\n"},
-        {"an interface not identified",
-         {unknown},
-         kestavo,
-         "\\\\?\\HID#7",
-         PORT_EMPTY,
-         -1,
-         0,
-         open_error + "\\\\?\\HID#7: Denied.\n"},
+    };
+    // Opens an interface as the handle of its node's digit, but /dev/busyN.
+    const InterfaceOpener open = [](const HidInterface& hid, DeviceFailure* failure) {
+        snprintf(failure->reason, sizeof failure->reason, "Busy.");
+        return hid.node[5] == 'h' ? DeviceHandle{hid.node[11]} : NO_DEVICE;
+    };
+    const LineWriter say = [](const char* line, void* to) {
+        static_cast<std::string*>(to)->append(line) += "\n";
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.letters) + " " + (c.location ? c.location : "(any)"));
+        const std::vector<HidInterface> bus = interfaces(c.letters);
         std::string lines;
-        const UnitSearch search = {
-            c.interfaces.data(),
-            c.interfaces.size(),
-            c.wanted,
-            c.location,
-            c.location,
-            c.port,
-            [](const HidInterface& hid, DeviceFailure* failure) {
-                const bool busy = strcmp(hid.node, "/dev/busy") == 0;
-                snprintf(failure->reason, sizeof failure->reason, "Device or resource busy");
-                return busy ? NO_DEVICE : DeviceHandle{hid.node[strlen(hid.node) - 1]};
-            },
-            [](const char* line, void* to) { static_cast<std::string*>(to)->append(line) += "\n"; },
-            &lines};
+        const UnitSearch search = {bus.data(), bus.size(), c.wanted, c.location, c.location,
+                                   c.port,     open,       say,      &lines};
         DeviceHandle device = NO_DEVICE;
         size_t units = 0;
         const size_t chosen = search_unit(search, &device, &units);
-        EXPECT_EQ(c.chosen < 0 ? c.interfaces.size() : size_t(c.chosen), chosen);
-        EXPECT_EQ(c.chosen < 0 ? NO_DEVICE : c.interfaces[chosen].node[11], device);
+        EXPECT_EQ(c.chosen < 0 ? bus.size() : size_t(c.chosen), chosen);
+        EXPECT_EQ(c.chosen < 0 ? NO_DEVICE : '0' + c.chosen, device);
         EXPECT_EQ(c.units, units);
         EXPECT_EQ(c.lines, lines);
     }
