@@ -1,4 +1,4 @@
-// The read and set commands, and the list of units.
+// The read and set commands.
 #ifndef TRELKEY_CONFIG_COMMANDS_H
 #define TRELKEY_CONFIG_COMMANDS_H
 
