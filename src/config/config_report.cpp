@@ -36,6 +36,7 @@ ConfigReport build_config_report(const ChannelAssignment* assignments, const Con
 bool keeps_a_channel(const ChannelAssignment* assignments) {
     for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
         if (assignments[channel].keep) return true;
+        if (assignments[channel].key == CODE_NONE) return false;  // the end of the list
     }
     return false;
 }
