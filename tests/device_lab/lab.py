@@ -286,7 +286,7 @@ HIDRAW = [
      [(['-r'], 2, None, FULL), (['-s', 'KEY_A'], 2, None, FULL)]),
     ('stalled requests', [device(answer='stall')],
      [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
-      (['-s', 'KEY_A'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
+      (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D'], 2, '', 'Device write error. \ntrelkey: /dev/hidraw0: Broken pipe\n'),
       (['-s', 'KEY_A', 'KEEP'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: Broken pipe\n')]),
     ('KEEP: channels 1, 3 and 4 as they were', [device(report='010115003e003f0028', held='010115003f003f0028')],
      [(['-s', 'KEEP', 'KEY_F6', 'keep', 'KEEP'], 0, 'Success to setup configuration.\n', '')]),
