@@ -41,6 +41,6 @@ exports.set_channel = async (page, n, value) => {
 // The status line once it says what pattern matches.
 exports.status = async (page, pattern) => {
   const line = page.getByRole('status').filter({ hasText: pattern });
-  await line.waitFor({ timeout: 20000 });
+  await line.waitFor();
   return line.textContent();
 };
