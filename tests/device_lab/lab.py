@@ -320,12 +320,12 @@ WINE = [
 ORIGIN = 'http://127.0.0.1:8000'
 LAB_PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'web', 'lab_page.js')
 BROWSER = [
-    ('browser: read, set channel 3, write and read back',
-     [device(report='01003e0115ffff8864', held='01003e011542288864')],
+    ('browser: read names, combined modifiers, a gap and a code without a name; set channel 3 alone, write, read back',
+     [device(report='01030400ffffff8864', held='01030400ff42288864')],
      [([LAB_PAGE, f'{ORIGIN}/trelkey.html'], 0,
-       'Read from Kestavo (1209:4b53).\nKEY_F5 | KEY_R CTRL_LEFT |  | 0x64 GUI_LEFT GUI_RIGHT\n'
+       'Read from Kestavo (1209:4b53).\nKEY_A CTRL_LEFT SHIFT_LEFT |  |  | 0x64 GUI_LEFT GUI_RIGHT\n'
        'Written and read back: Kestavo (1209:4b53) holds what is shown.\n'
-       'KEY_F5 | KEY_R CTRL_LEFT | KEY_ENTER SHIFT_LEFT ALT_RIGHT | 0x64 GUI_LEFT GUI_RIGHT\n', '')]),
+       'KEY_A CTRL_LEFT SHIFT_LEFT |  | KEY_ENTER SHIFT_LEFT ALT_RIGHT | 0x64 GUI_LEFT GUI_RIGHT\n', '')]),
 ]
 
 # Run without a terminal, a Windows program under wine has no console, and writes its text in the ANSI code

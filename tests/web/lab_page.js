@@ -7,7 +7,7 @@ const { launch, set_channel, shown, status } = require('./chromium.js');
 (async () => {
   const browser = await launch();
   const page = await browser.newPage();
-  page.setDefaultTimeout(120000);
+  page.setDefaultTimeout(240000);
   await page.goto(process.argv[2]);
   console.log(await status(page, /Read from|failed|Press/));
   console.log((await shown(page)).join(' | '));
