@@ -63,19 +63,6 @@ test('a browser without WebHID is told which browsers have it', async () => {
   assert.equal(await button(page, 'Connect').isDisabled(), true);
 });
 
-test('a unit that does not keep the write is shown as it holds it', async () => {
-  const page = await open_page([{ report: '01003effffffffffff', stuck: true }]);
-  await status(page, 'Read from');
-  await set_channel(page, 1, 'KEY_B');
-  await set_channel(page, 2, 'KEY_C,CTRL_LEFT,CTRL_RIGHT,SHIFT_LEFT,SHIFT_RIGHT,ALT_LEFT,ALT_RIGHT,GUI_LEFT,GUI_RIGHT');
-  await button(page, 'Write').click();
-  await status(page, 'Channel 2: all eight modifiers at once cannot be written');
-  await set_channel(page, 2, 'KEY_C,SHIFT_RIGHT');
-  await button(page, 'Write').click();
-  await status(page, 'holds 01 00 3e ff ff ff ff ff ff after the write, not 01 00 05 20 06 ff ff ff ff.');
-  assert.deepEqual(await shown(page), ['KEY_F5', '', '', '']);
-});
-
 test("of several units the one picked is used; a refusal and unplugging give the browser's reason", async () => {
   const page = await open_page([{ report: '010015ffffffffffff', refuse: 'Failed to write the feature report.' },
                                 { report: '01003effffffff0004' }]);
@@ -90,15 +77,23 @@ test("of several units the one picked is used; a refusal and unplugging give the
   assert.equal(await button(page, 'Write').isDisabled(), true);
 });
 
-test('Connect asks for the IDs; the other choice takes a unit with other IDs only with the report', async () => {
+test('Connect asks for the IDs, the other choice takes only a unit with the report; a unit that does not keep a write', async () => {
   const page = await open_page([{ report: '01003effffffffffff', granted: false, vendor: 0x1234, bytes: 7 },
-                                { report: '010004ffffffffffff', granted: false, vendor: 0x1234 }]);
+                                { report: '01003effffffffffff', granted: false, vendor: 0x1234, stuck: true }]);
   await status(page, 'Press Connect and choose the unit.');
   await button(page, 'Connect').click();
   await status(page, 'Kestavo (1234:4b53) is not a trelkey unit: it has no configuration report');
   await button(page, 'Connect a unit with other IDs').click();
   await status(page, 'Read from Kestavo (1234:4b53).');
   assert.deepEqual(await page.evaluate(() => window.hid.filters), [[{ vendorId: 0x1209, productId: 0x4b53 }], []]);
+  await set_channel(page, 1, 'KEY_B');
+  await set_channel(page, 2, 'KEY_C,CTRL_LEFT,CTRL_RIGHT,SHIFT_LEFT,SHIFT_RIGHT,ALT_LEFT,ALT_RIGHT,GUI_LEFT,GUI_RIGHT');
+  await button(page, 'Write').click();
+  await status(page, 'Channel 2: all eight modifiers at once cannot be written');
+  await set_channel(page, 2, 'KEY_C,SHIFT_RIGHT');
+  await button(page, 'Write').click();
+  await status(page, 'holds 01 00 3e ff ff ff ff ff ff after the write, not 01 00 05 20 06 ff ff ff ff.');
+  assert.deepEqual(await shown(page), ['KEY_F5', '', '', '']);
 });
 
 // trelkey -s VALUE... and the page set to the same values; the unit holds
