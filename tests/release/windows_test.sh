@@ -3,8 +3,7 @@
 # DLLs alone, is a console program, and carries its manifest as resource 1
 # (the one Windows reads at process start) and its version; the zip holds
 # the program and the configuration page with a README.txt (UTF-8, with a
-# byte-order mark) and
-# LICENSE.txt in CRLF lines.
+# byte-order mark) and LICENSE.txt in CRLF lines.
 #   windows_test.sh OBJDUMP PROGRAM.exe MANIFEST CPACK_CONFIG VERSION PLATFORM
 set -u
 objdump=$1 exe=$2 version=$5
