@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     clear_assignment_list();
     if (parse_command_line(argc, argv) != COMMAND_SET) return 1;
     const ConfigReport report = build_config_report(assignment_list);
-    for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i) printf(i == 0 ? "%02x" : " %02x", report.bytes[i]);
+    for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i)
+        printf(i == 0 ? "%02x" : " %02x", report.bytes[i]);
     printf("\n");
     return 0;
 }
