@@ -6,7 +6,7 @@
 #include "keys/key_names.h"
 
 ChannelAssignment assignment_list[CHANNEL_COUNT];
-const char* unit_location = nullptr;
+UnitSelection unit_selection;
 CommandLineRefusal command_line_refusal;
 
 namespace {
@@ -47,13 +47,8 @@ bool next_field(const char** cursor, Field* field) {
     return true;
 }
 
-// Whether an argument is this option word, exactly. (The C library's strcmp
-// would be bound at run time, which costs a start-up more than all the
-// comparisons of a command line.)
-bool is_word(const char* argument, const char* word) {
-    while (*word != '\0' && *argument == *word) ++argument, ++word;
-    return *argument == *word;
-}
+// Whether an argument is this option word, exactly.
+bool is_word(const char* argument, const char* word) { return strcmp(argument, word) == 0; }
 
 // Refuses the command line: the argument that is wrong and why.
 Command refuse(const char* argument, const char* problem) {
@@ -106,24 +101,84 @@ bool parse_value(const char* argument, ChannelAssignment* assignment) {
     return true;
 }
 
-// The index of the "-d" that names the unit, argc when there is none, or -1,
-// with the refusal, when the command line may not name one: -d twice, or
-// without a location (no argument after it, or another option).
-int find_unit_selection(int argc, const char* const* argv) {
-    int selection = argc;
+// The value of a hex digit, or -1.
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads VID:PID as lsusb shows it, four hex digits each, in either case.
+bool parse_usb_ids(const char* text, UnitSelection* selection) {
+    if (strlen(text) != 9 || text[4] != ':') return false;
+    unsigned ids[2] = {0, 0};
+    for (int i = 0; i < 9; ++i) {
+        if (i == 4) continue;
+        const int value = hex_value(text[i]);
+        if (value < 0) return false;
+        ids[i / 5] = ids[i / 5] * 16 + static_cast<unsigned>(value);
+    }
+    selection->by_ids = true;
+    selection->vendor_id = static_cast<uint16_t>(ids[0]);
+    selection->product_id = static_cast<uint16_t>(ids[1]);
+    return true;
+}
+
+// Where -d LOCATION and -i VID:PID stand: the index of each option word, or
+// argc when it is not given.
+struct UnitOptions {
+    int location;
+    int ids;
+};
+
+// Finds -d and -i and fills unit_selection. False, with the refusal, when the
+// command line may not name them so: given twice, or without what follows
+// them (no argument after it, another option, or for -i no VID:PID).
+bool find_unit_options(int argc, const char* const* argv, UnitOptions* options) {
+    *options = {argc, argc};
     for (int arg = 1; arg < argc; ++arg) {
-        if (!is_word(argv[arg], "-d")) continue;
-        if (selection != argc) {
-            refuse(argv[arg], "given twice: a command acts on one unit");
-            return -1;
+        const bool location = is_word(argv[arg], "-d");
+        if (!location && !is_word(argv[arg], "-i")) continue;
+        int& at = location ? options->location : options->ids;
+        if (at != argc) {
+            refuse(argv[arg], location ? "given twice: a command acts on one unit"
+                                       : "given twice: give one VID:PID");
+            return false;
         }
         if (arg + 1 == argc || argv[arg + 1][0] == '-' || argv[arg + 1][0] == '\0') {
-            refuse(argv[arg], "no location after it (trelkey -l lists them)");
-            return -1;
+            refuse(argv[arg], location
+                                  ? "no location after it (trelkey -l lists them)"
+                                  : "no VID:PID after it, such as 1209:4b53 (lsusb shows them)");
+            return false;
         }
-        selection = arg++;
+        if (!location && !parse_usb_ids(argv[arg + 1], &unit_selection)) {
+            refuse(argv[arg + 1], "not a VID:PID: four hex digits each, such as 1209:4b53");
+            return false;
+        }
+        at = arg++;
     }
-    return selection;
+    return true;
+}
+
+// The next argument from arg on, -d and -i left out with what follows them.
+int next_argument(const UnitOptions& options, int arg) {
+    while (arg == options.location || arg == options.ids) arg += 2;
+    return arg;
+}
+
+// Parses the values after the -s at index option into the assignment list.
+Command parse_values(int argc, const char* const* argv, const UnitOptions& options, int option) {
+    int filled = 0;
+    for (int arg = next_argument(options, option + 1); arg < argc;
+         arg = next_argument(options, arg + 1)) {
+        if (filled == CHANNEL_COUNT) {
+            return refuse(argv[arg], "more than four values: a unit has four channels at most");
+        }
+        if (!parse_value(argv[arg], &assignment_list[filled])) return COMMAND_USAGE;
+        ++filled;
+    }
+    return filled == 0 ? refuse(argv[option], "no value after it") : COMMAND_SET;
 }
 
 }  // namespace
@@ -131,32 +186,26 @@ int find_unit_selection(int argc, const char* const* argv) {
 void clear_assignment_list() { memset(assignment_list, 0xFF, sizeof assignment_list); }
 
 Command parse_command_line(int argc, const char* const* argv) {
-    unit_location = nullptr;
+    unit_selection = {};
     command_line_refusal = {};
     if (argc < 2 || (argc == 2 && is_word(argv[1], "--help"))) return COMMAND_USAGE;
-    const int selection = find_unit_selection(argc, argv);
-    if (selection < 0) return COMMAND_USAGE;
-    // The arguments in order, the -d and its location left out.
-    const auto next = [selection](int arg) { return arg == selection ? arg + 2 : arg; };
-
-    const int option = next(1);
-    if (option >= argc) return refuse(argv[selection], "needs -r or -s");
-    const char* word = argv[option];
-    if (is_word(word, "-l") || is_word(word, "--version")) {
-        if (argc > 2) return refuse(word, "takes no other argument");
-        return is_word(word, "-l") ? COMMAND_LIST : COMMAND_VERSION;
+    UnitOptions options;
+    if (!find_unit_options(argc, argv, &options)) return COMMAND_USAGE;
+    const int option = next_argument(options, 1);
+    if (option >= argc) {
+        if (options.location < options.ids) return refuse(argv[options.location], "needs -r or -s");
+        return refuse(argv[options.ids], "needs -r, -s or -l");
     }
-    if (selection < argc) unit_location = argv[selection + 1];
+    const char* word = argv[option];
+    const bool list = is_word(word, "-l");
+    if (list || is_word(word, "--version")) {
+        // -l takes -i, and nothing else; --version nothing at all.
+        const int ids = list && options.ids < argc ? 2 : 0;
+        if (argc - 2 - ids > 0) return refuse(word, "takes no other argument");
+        return list ? COMMAND_LIST : COMMAND_VERSION;
+    }
+    if (options.location < argc) unit_selection.location = argv[options.location + 1];
     if (is_word(word, "-r")) return COMMAND_READ;
     if (!is_word(word, "-s")) return refuse(word, "unknown option: give -r, -s, -l or --version");
-
-    int filled = 0;
-    for (int arg = next(option + 1); arg < argc; arg = next(arg + 1)) {
-        if (filled == CHANNEL_COUNT) {
-            return refuse(argv[arg], "more than four values: a unit has four channels at most");
-        }
-        if (!parse_value(argv[arg], &assignment_list[filled])) return COMMAND_USAGE;
-        ++filled;
-    }
-    return filled == 0 ? refuse(word, "no value after it") : COMMAND_SET;
+    return parse_values(argc, argv, options, option);
 }

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include "hid/unit_search.h"
+
 enum Command {
     COMMAND_USAGE = 0,
     COMMAND_READ = 1,
@@ -25,10 +27,11 @@ struct ChannelAssignment {
 // filled from the first without gaps.
 extern ChannelAssignment assignment_list[CHANNEL_COUNT];
 
-// The unit a read or set command acts on, as -d LOCATION named it: a USB port
-// path or /dev node on Linux, an interface path on Windows. Null without -d:
-// the first unit the search finds.
-extern const char* unit_location;
+// The units a read, set or list command may act on: -d LOCATION (a USB port
+// path, a /dev node or its name on Linux, an interface path on Windows; null
+// without -d: the first unit the search finds) and -i VID:PID (units with
+// those USB IDs, whatever their texts).
+extern UnitSelection unit_selection;
 
 // Why the command line was refused: the argument at fault and what is wrong
 // with it. problem is empty when there is nothing to say: no arguments, or
@@ -44,8 +47,9 @@ extern CommandLineRefusal command_line_refusal;
 void clear_assignment_list();
 
 // Parses argv[1..]. Fills assignment_list for a set command, and sets
-// unit_location; the list must have been cleared first. -d LOCATION may stand
-// anywhere after the program's name; the rest is parsed without it. A value
+// unit_selection; the list must have been cleared first. -d LOCATION and
+// -i VID:PID may stand anywhere after the program's name; the rest is parsed
+// without them. A value
 // is KEY[,MODIFIER...]: every field after the key is a modifier, and they
 // combine. COMMAND_USAGE sets command_line_refusal.
 Command parse_command_line(int argc, const char* const* argv);

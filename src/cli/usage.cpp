@@ -44,6 +44,7 @@ const char* const USAGE_LINES[] = {
     // Several units of one model: each is named by where it is plugged in.
     "   -l             List the attached units, each line starting with its <LOCATION>.",
     "   -d <LOCATION>  With -r or -s: act on the unit at <LOCATION> only.",
+    "   -i <VID:PID>   With -r, -s or -l: act on units with these USB IDs, as lsusb shows them.",
     "   --version      Print the version.",
 };
 

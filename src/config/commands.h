@@ -3,23 +3,18 @@
 #define TRELKEY_CONFIG_COMMANDS_H
 
 #include "cli/command_line.h"
+#include "hid/unit_search.h"
 
-// Fetches the configuration report of the unit at location (null: the first
-// unit found) and prints its listing. False, with an error line on standard
-// error and nothing on standard output, when the device could not be opened
-// or refused the request; a second line names the device and the reason
-// when the platform gave one, or says what was searched for.
-bool read_configuration(const char* location);
+// Fetches the configuration report of the unit the selection names and
+// prints its listing. False, with an error line on standard error and
+// nothing on standard output, when no unit could be opened (the search says
+// why) or the unit refused the request (a second line names it and the
+// reason when the platform gave one).
+bool read_configuration(const UnitSelection& selection);
 
-// Sends the report built from the assignment list to the unit at location
-// and prints a confirmation. False, with an error line on standard error
-// (and the second line as above), when the device could not be opened or
-// refused the request.
-bool set_configuration(const ChannelAssignment* assignments, const char* location);
-
-// Lists the attached units, one line each: the location, on Linux the node,
-// and, in parentheses, why a unit cannot be opened. False, with the open's
-// error lines, when there is none.
-bool list_units();
+// Sends the report built from the assignment list to the unit the selection
+// names and prints a confirmation. False, with the error lines as above,
+// when no unit could be opened or it refused the request.
+bool set_configuration(const ChannelAssignment* assignments, const UnitSelection& selection);
 
 #endif

@@ -1,6 +1,8 @@
-// The trigger device as the read and set commands use it: find and open it,
-// exchange a feature report, close it. Each platform has its own
-// implementation of these functions, chosen by the build.
+// What each platform's backend does, and nothing more: enumerate the HID
+// interfaces it can see as plain records, open one of them, exchange a
+// feature report and close it. Each platform has its own implementation of
+// these functions, chosen by the build; which interface is the unit, and what
+// the user is told, is the unit search's (hid/unit_search.h).
 #ifndef TRELKEY_HID_HID_DEVICE_H
 #define TRELKEY_HID_HID_DEVICE_H
 
@@ -8,66 +10,92 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "hid/identity.h"
+
 // An open device: a file descriptor on Linux, a file handle on Windows.
 typedef intptr_t DeviceHandle;
 
 // No device; the value of Windows' INVALID_HANDLE_VALUE and of a failed open().
 constexpr DeviceHandle NO_DEVICE = -1;
 
-// What the commands tell the user about the device, filled by the open and
-// by the feature requests of one command. path: the device opened (a
-// /dev node on Linux, the interface's device path on Windows), or, when none
-// opened, the first match that could not be opened, or the location a
-// command named; empty when nothing matched. reason: why the last call
-// failed, in the platform's words, in UTF-8; empty when it succeeded or the
-// platform gave no reason. Both are cut to fit. at_location: what was found
-// at the location a command named when no unit could be used there.
-enum LocationProblem {
-    LOCATION_USED,        // a unit is there, or no location was named
-    LOCATION_EMPTY,       // nothing is plugged in there
-    LOCATION_NOT_A_UNIT,  // something is, but not a unit with the identity
-};
+// Room for a location, a node or a Windows device path.
+constexpr size_t DEVICE_PATH_SIZE = 260;
+// Room for a reason in the platform's words, in UTF-8.
+constexpr size_t DEVICE_REASON_SIZE = 512;
 
+// What went wrong with a device: path, the device or library concerned, and
+// reason, why the call failed, in the platform's words, in UTF-8; empty when
+// the platform gave no reason. Both are cut to fit.
 struct DeviceFailure {
-    char path[260];
-    char reason[512];
-    LocationProblem at_location;
+    char path[DEVICE_PATH_SIZE];
+    char reason[DEVICE_REASON_SIZE];
 };
 
-// One attached unit. location: where it is plugged in, as -d takes it (Linux:
-// the USB port path sysfs names its USB device by, such as "1-1.2"; Windows:
-// the interface's device path). node: the /dev node it is reached by (Linux;
-// empty on Windows). reason: why it cannot be opened for reading and
-// writing, in the platform's words, in UTF-8; empty when it can.
-struct UnitEntry {
-    char location[260];
-    char node[260];
-    char reason[sizeof DeviceFailure::reason];
+// One HID interface, as the platform sees it before opening it for reading
+// and writing.
+//   location  where it is plugged in, as -d takes it and -l shows it: on
+//             Linux the USB port path sysfs names its USB device by
+//             ("1-1.2"), or its node when it is not on USB; on Windows the
+//             interface's device path.
+//   node      what opens it: the /dev node on Linux, the device path on
+//             Windows.
+//   node_number  Linux: the node's device number, which the open checks the
+//             opened node against; 0 on Windows.
+//   identified   its USB IDs could be read; only then are the IDs, the
+//             texts and carries_report meaningful.
+//   manufacturer, product  the device's texts narrowed to 8 bits; empty
+//             when it has none or they cannot be read.
+//   carries_report  its report descriptor declares the configuration
+//             report (feature report DEVICE_REPORT_ID of DEVICE_REPORT_LENGTH
+//             bytes).
+//   reason    why it could not be identified, in the platform's words;
+//             empty when it was.
+struct HidInterface {
+    char location[DEVICE_PATH_SIZE];
+    char node[DEVICE_PATH_SIZE];
+    uint64_t node_number;
+    bool identified;
+    uint16_t vendor_id;
+    uint16_t product_id;
+    char manufacturer[DEVICE_TEXT_SIZE];
+    char product[DEVICE_TEXT_SIZE];
+    bool carries_report;
+    char reason[DEVICE_REASON_SIZE];
 };
 
-typedef void (*UnitVisitor)(const UnitEntry& unit, void* context);
+typedef void (*InterfaceVisitor)(const HidInterface& hid, void* context);
 
 // Makes the platform's HID access ready: on Windows it loads hid.dll and
-// looks up its functions. False when that failed; the commands then find no
-// device.
+// looks up its functions, and keeps the reason when that fails. False when
+// it failed.
 bool bind_hid_library();
 
-// Finds the device with the identity compiled into the program and opens it
-// for reading and writing; NO_DEVICE when there is none it could open.
-// location: null for the first unit the search finds, or where the unit is
-// plugged in, as a UnitEntry's location gives it (Linux also takes the unit's
-// /dev node); only a unit there is opened.
-// A unit matches by its identity and by carrying the configuration report.
-// Linux: the first matching hidraw node, by number, that opens and proves to
-// be the device matched; a match that does not is named with its reason.
-// Windows: the first matching interface, in SetupAPI's order, that opens for
-// reading and writing; each is identified through a handle without access
-// first, and a match that does not open is named with Windows' reason.
-DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure);
+// Calls visit for every HID interface the platform lists, in its order
+// (Linux: hidraw node number; Windows: SetupAPI's), at most 255. False, with
+// what failed and why, when the platform's HID access is not ready (Windows:
+// hid.dll not loaded, or SetupAPI gave no list).
+bool enumerate_hid_interfaces(InterfaceVisitor visit, void* context, DeviceFailure* failure);
 
-// Calls visit for every attached unit with the compiled-in identity, in the
-// order in which open_trigger_device tries them, and gives their number.
-size_t list_trigger_devices(UnitVisitor visit, void* context);
+// Opens an enumerated interface for reading and writing; NO_DEVICE, with the
+// reason, when it does not open or (Linux) the node no longer is the device
+// the record describes.
+DeviceHandle open_hid_interface(const HidInterface& hid, DeviceFailure* failure);
+
+// What a location that names no enumerated interface is.
+enum PortState {
+    PORT_UNKNOWN,   // no USB port or device node of that name
+    PORT_EMPTY,     // a USB port with nothing plugged in
+    PORT_OCCUPIED,  // a USB port with a device that has no HID interface
+};
+
+// Linux: what sysfs says of a USB port path. Windows, where a location is an
+// interface path: PORT_EMPTY.
+PortState locate_port(const char* location);
+
+// The form in which a location the user typed names an enumerated
+// interface: on Linux a path is resolved (a udev symlink to the node gives
+// the node); on Windows, and for any other name, the text as it is.
+void canonical_location(const char* location, char* canonical, size_t size);
 
 // Fetch or send the feature report whose ID is in report[0], and set
 // failure->reason when the request fails. Linux: true only when the device

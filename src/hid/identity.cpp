@@ -1,20 +1,8 @@
 #include "hid/identity.h"
 
-#include <string.h>
-
 #include "hid/device_identity.h"
 
 namespace {
-
-// An expected text that is null or empty is not compared, and not read: many
-// units report no manufacturer string at all.
-bool text_matches(DeviceTextReader read_text, void* device, DeviceText which,
-                  const char* expected) {
-    if (!text_compared(expected)) return true;
-    unsigned char text[DEVICE_TEXT_SIZE];
-    return read_text(device, which, text) &&
-           strcmp(reinterpret_cast<const char*>(text), expected) == 0;
-}
 
 // The length of the UTF-8 sequence a byte starts and the smallest code point
 // that sequence may carry (anything below is an overlong form); 0 for a byte
@@ -56,13 +44,6 @@ bool text_compared(const char* expected) { return expected != nullptr && expecte
 
 DeviceIdentity trigger_device_identity() {
     return {DEVICE_VENDOR_ID, DEVICE_PRODUCT_ID, DEVICE_MANUFACTURER, DEVICE_PRODUCT};
-}
-
-bool device_matches(const DeviceIdentity& wanted, uint16_t vendor_id, uint16_t product_id,
-                    DeviceTextReader read_text, void* device) {
-    if (vendor_id != wanted.vendor_id || product_id != wanted.product_id) return false;
-    return text_matches(read_text, device, DEVICE_TEXT_MANUFACTURER, wanted.manufacturer) &&
-           text_matches(read_text, device, DEVICE_TEXT_PRODUCT, wanted.product);
 }
 
 void narrow_wide_string(unsigned char* buffer) {

@@ -1,5 +1,6 @@
-// The identity by which the trigger device is recognised, and the rule by
-// which every platform compares a device with it.
+// The identity by which the trigger device is recognised, the report that
+// tells its own interface, and the narrowing of device texts to the 8 bits
+// they are compared in.
 #ifndef TRELKEY_HID_IDENTITY_H
 #define TRELKEY_HID_IDENTITY_H
 
@@ -32,22 +33,6 @@ constexpr size_t DEVICE_TEXT_SIZE = 512;
 
 // Most UTF-16 units a narrowed text keeps: those that fill the buffer.
 constexpr size_t MAX_TEXT_UNITS = DEVICE_TEXT_SIZE / 2;
-
-enum DeviceText {
-    DEVICE_TEXT_MANUFACTURER,
-    DEVICE_TEXT_PRODUCT,
-};
-
-// Reads one of a device's texts, narrowed to 8 bits, into a buffer of
-// DEVICE_TEXT_SIZE bytes. False when the device cannot supply it.
-typedef bool (*DeviceTextReader)(void* device, DeviceText which, unsigned char* text);
-
-// Whether a device is the wanted one. The checks run in the order vendor ID,
-// product ID, manufacturer, product, and stop at the first that fails; a
-// text is read only when everything before it matched and it is compared.
-// Texts are compared byte for byte, case counting.
-bool device_matches(const DeviceIdentity& wanted, uint16_t vendor_id, uint16_t product_id,
-                    DeviceTextReader read_text, void* device);
 
 // Converts the NUL-terminated UTF-16LE string at the start of a
 // DEVICE_TEXT_SIZE-byte buffer, in place, to a NUL-terminated 8-bit string:

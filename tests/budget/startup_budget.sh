@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up budget: the instructions `trelkey -r` runs on a machine without
-# the device, as callgrind counts them, are at most 1.2 times those of a C
+# the device, as callgrind counts them, are at most 1.5 times those of a C
 # program that does nothing (do_nothing.c, the target do_nothing of the same
 # build, so the same compiler and flags). Both run in the same minimal
 # environment, which the loader reads.
@@ -23,4 +23,4 @@ if [ "$(head -n 1 "$work/trelkey.stderr")" != "Device open error. " ] || [ -z "$
     exit 1
 fi
 awk -v t="$trelkey" -v n="$nothing" 'BEGIN { printf "instructions: trelkey -r %d, do-nothing %d, " \
-    "ratio %.3f (budget 1.2)\n", t, n, t / n; exit !(t / n <= 1.2) }'
+    "ratio %.3f (budget 1.5)\n", t, n, t / n; exit !(t / n <= 1.5) }'

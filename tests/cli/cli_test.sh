@@ -38,8 +38,9 @@ none="Device open error\. ${nl}trelkey: no unit found with ID 1209:4b53, manufac
 check 2 /dev/null "$none" "${run[@]}" -r KEY_A junk
 check 2 /dev/null "$none" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
 check 2 /dev/null "$none" "${run[@]}" -l
-check 2 /dev/null "Device open error\. ${nl}trelkey: 9-9\.9: nothing is plugged in there$nl" \
-    "${run[@]}" -s KEY_A -d 9-9.9
+# A refused argument is quoted on one line, its control characters escaped.
+bs=$'\\\\'  # an escaped backslash, in the regular expression
+check 1 "$usage" "trelkey: 'KEY_A${bs}nX': KEY_A${bs}nX is not a key name$nl" "${run[@]}" -s "KEY_A${nl}X"
 # The usage text lost on a full disk.
 check 1 /dev/null "trelkey: write error: No space left on device$nl" \
     sh -c 'exec "$@" >/dev/full' - "${run[@]}"

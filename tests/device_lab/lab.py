@@ -26,11 +26,30 @@ SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configura
 IDENTITY = 'ID 1209:4b53, manufacturer "Trelkèy ??", product "Kestavo"'
 NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n'),
              (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
+NOTE = 'trelkey: 2 units attached; this was the one at {} (trelkey -l lists them, -d LOCATION chooses)\n'
+
+
+def seen(devices, what='carries the configuration report', first=0):
+    """The lines that name devices a search saw: the trigger devices of a row,
+    from device number first on, by port, with their IDs and texts as
+    narrowed to 8 bits."""
+    narrow = lambda text: ''.join(c if ord(c) < 256 else '?' * (1 + (ord(c) > 0xFFFF)) for c in text)  # noqa: E731
+    return ''.join(f'trelkey: <port{first + i}>: ID {hid["vendor"]:04x}:{hid["product"]:04x}, manufacturer "{narrow(hid["maker"])}", '
+                   f'product "{narrow(hid["name"])}", {what}'
+                   + (f': trelkey -i {hid["vendor"]:04x}:{hid["product"]:04x} uses it' if 'carries' in what else '') + '\n'
+                   for i, hid in enumerate(devices))
+
+
+def noted(port, runs=SET_READ):
+    """The runs, each naming the unit at port as the one of two it used."""
+    return [(*run[:3], run[3] + NOTE.format(port)) for run in runs]
 FULL = 'trelkey: write error: No space left on device\n'
-# Report descriptors: a vendor collection with feature report 1 of 8 bytes;
-# the same with report ID 2; a boot keyboard.
+# Report descriptors: a vendor collection with feature report 1 of 8 bytes
+# (of 64 with 9508 made 953f); the same with report ID 2; a boot keyboard.
 VENDOR = '06a0ff0901a10185010901150026ff0075089508b102c0'
 VENDOR_REPORT_2 = VENDOR.replace('8501', '8502')
+WITHOUT = 'without the configuration report (feature report 1, 9 bytes)'
+OTHER = dict(vendor=0x1A86, product=0xE026, maker='Other', name='Pedal')
 KEYBOARD = '05010906a101050719e029e7150025017501950881029506750815002565190029658100c0'
 GADGETS = itertools.count()  # gadget numbers
 
@@ -169,10 +188,21 @@ def run_replacing(program, hid, arguments):
     return subprocess.CompletedProcess(arguments, gdb.returncode, open('/run/out').read(), open('/run/err').read())
 
 
+def place(devices, match):
+    """What <portN>, <nodeN>, <nameN> (the node's name) and <empty> (a USB
+    port with nothing plugged in) stand for."""
+    if match[0] == '<empty>':
+        buses = sorted(int(hub[3:]) for hub in os.listdir('/sys/bus/usb/devices') if hub.startswith('usb'))
+        return next(f'{bus}-1' for bus in buses if not os.path.exists(f'/sys/bus/usb/devices/{bus}-1') and
+                    os.path.exists(f'/sys/bus/usb/devices/usb{bus}/{bus}-0:1.0/usb{bus}-port1'))
+    hid = devices[int(match[2])]
+    return {**hid, 'name': os.path.basename(hid['node'])}[match[1]]
+
+
 def run_row(name, devices, runs, rule=None, uaccess=False):
     """Makes the devices, runs ([program index,] arguments, status, stdout,
-    stderr) each, with stdout None going to /dev/full, and <portN> and <nodeN>
-    in them standing for device N's, or unplugs device N and plugs it into the
+    stderr) each, with stdout None going to /dev/full, and the places in
+    them filled in (place()), or unplugs device N and plugs it into the
     same port again for a run 'replug N'; then checks the reports the devices hold,
     that no uhid device was opened, and with a rule, whether udev tags the
     trigger's node uaccess."""
@@ -202,10 +232,12 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
                 make(devices[int(run.split()[1])])
                 continue
             *program, arguments, status, out, err = [json.loads(re.sub(
-                '<(port|node)([0-9])>', lambda m: devices[int(m[2])][m[1]], json.dumps(part))) for part in run]
+                '<(port|node|name)([0-9]+)>|<empty>', lambda m: place(devices, m), json.dumps(part))) for part in run]
             program = PROGRAMS[program[0] if program else 0]
+            # A first argument VARIABLE=VALUE goes to the environment.
+            environment = dict(os.environ, **dict([arguments.pop(0).split('=', 1)] if '=' in arguments[0] else []))
             result = run_replacing(program, devices[0], arguments) if devices and devices[0]['replaced'] else \
-                subprocess.run(command + [program] + arguments, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                subprocess.run(command + [program] + arguments, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, env=environment,
                                stdout=open('/dev/full', 'w') if out is None else subprocess.PIPE, encoding=ENCODING)
             # A Windows program's text-mode streams end lines with CRLF.
             got_out, got_err = (text and text.replace('\r\n', '\n') for text in (result.stdout, result.stderr))
@@ -242,6 +274,9 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
 
 
 # name, devices, runs
+WRONG_IDS = [device(vendor=0x1208), device(product=0x4B52), device(vendor=0x4B53, product=0x1209)]
+WRONG_TEXTS = [device(maker='trelkèy ??'), device(name='Kestavo '), device(maker=''), device(name=''),
+               device(maker='Trelkey ??'), device(maker='Trelkèy ?'), device(maker='Trelkèy Ω')]
 HIDRAW = [
     ('set, then read', [device(held=WRITTEN)], SET_READ),
     ('output lost on a full disk', [device(report=WRITTEN, held='010004ffffffffffff')],
@@ -254,40 +289,45 @@ HIDRAW = [
     ('an empty reply', [device(answer='empty', report=WRITTEN)],
      [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (0 of 9 bytes)\n')]),
     ('no device', [], NOT_FOUND),
-    ('wrong IDs', [device(vendor=0x1208), device(product=0x4B52), device(vendor=0x4B53, product=0x1209)], NOT_FOUND),
-    ('wrong texts', [device(maker='trelkèy ??'), device(name='Kestavo '), device(maker=''), device(name=''),
-                     device(maker='Trelkey ??'), device(maker='Trelkèy ?'), device(maker='Trelkèy Ω')], NOT_FOUND),
-    ('beyond Latin-1: "?" per UTF-16 unit', [device(maker='Trelkèy ΩΩ', held=WRITTEN)], SET_READ),
+    ('wrong IDs', WRONG_IDS, [(run[0], 2, '', run[3] + seen(WRONG_IDS)) for run in NOT_FOUND]),
+    ('wrong texts', WRONG_TEXTS, [(run[0], 2, '', run[3] + seen(WRONG_TEXTS)) for run in NOT_FOUND]),
     ('outside the BMP: "??"', [device(maker='Trelkèy 😀', held=WRITTEN)], SET_READ),
     ('two matches: hidraw2, made last, before hidraw10',
      [device(kind='uhid', drop=10 if n == 2 else None) for n in range(10)] + [device(), device(held=WRITTEN)],
-     SET_READ),
-    ('a keyboard is never opened', [device(descriptor=KEYBOARD)], NOT_FOUND),
+     noted('<port11>')),
+    ('feature report 1 of 64 bytes: seen, and said so, never opened', [device(descriptor=VENDOR.replace('9508', '953f'))],
+     [(arguments, 2, '', 'Device open error. \n' + seen([device()], WITHOUT)) for arguments in (['-r'], ['-l'])]),
+    ('other IDs: seen, and used with -i', [device(**OTHER, held=WRITTEN)],
+     [(arguments, 2, '', NOT_FOUND[0][3] + seen([device(**OTHER)])) for arguments in (['-r'], ['-l'])] + [
+     (['-l', '-i', '1a86:e026'], 0, '<port0> <node0>\n', ''),
+     (['-i', '1a86:e026', '-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', '')]),
     ('a keyboard with a vendor collection', [device(descriptor=KEYBOARD + VENDOR, held=WRITTEN)], SET_READ),
     ('composite: the vendor interface beside a keyboard', [device(keyboard=True, held=WRITTEN)], SET_READ),
     ('uhid on USB and Bluetooth is never opened', [device(kind='uhid'), device(kind='uhid', bus=5)], NOT_FOUND),
     ('a match the user may not open, listed with its reason', [device(denied=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: Permission denied\n'),
       (['-l'], 0, '<port0> /dev/hidraw0 (Permission denied)\n', '')]),
-    ('a match the user may not open, then one that opens', [device(denied=True), device(held=WRITTEN)], SET_READ),
+    ('a match the user may not open, then one that opens', [device(denied=True), device(held=WRITTEN)],
+     noted('<port1>')),
     ('a node with the number of a device of the IDs but other texts, then a match',
-     [device(renode=1), device(maker='Trelkey ??'), device(held=WRITTEN)], SET_READ),
+     [device(renode=1), device(maker='Trelkey ??'), device(held=WRITTEN)], noted('<port2>')),
     ('several units: each named by its port, or its node, and only it written',
      [device(held='010004000500060007'), device(held='01003e0115ffffffff')],
      [(['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''),
       (['-d', '<port1>', '-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''),
       (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D', '-d', '<port0>'], 0, 'Success to setup configuration.\n', ''),
       (['-r', '-d', '<port1>'], 0, LISTING, ''), (['-d', '<node1>', '-r'], 0, LISTING, ''),
-      'replug 1', (['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''), (['-d', '<port1>', '-r'], 0, LISTING, '')]),
-    ('-d: an empty port, a keyboard, a node that is none: nothing written',
+      (['-d', '<name1>', '-r'], 0, LISTING, ''),
+      'replug 1', (['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''), (['-d', '<port1>', '-r'], 0, LISTING, ''),
+      (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D'], 0, 'Success to setup configuration.\n', NOTE.format('<port0>'))]),
+    ('-d: the unit\'s keyboard, an empty port, no port, a node that is none: nothing written',
      [device(), device(descriptor=KEYBOARD)],
-     [(['-d', '<port1>', '-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: <port1>: not a unit with {IDENTITY}\n'),
-      (['-d', '1-2', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: 1-2: nothing is plugged in there\n'),
-      (['-d', '.', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: .: nothing is plugged in there\n'),
-      (['-d', '/dev/hidraw9', '-s', 'KEY_A'], 2, '',
-       'Device open error. \ntrelkey: /dev/hidraw9: No such file or directory\n')]),
+     [(['-d', '<port1>', '-s', 'KEY_A'], 2, '', 'Device open error. \n' + seen([device()], WITHOUT, 1)),
+      (['-d', '<empty>', '-s', 'KEY_A'], 2, '', 'Device open error. \ntrelkey: <empty>: nothing is plugged in there\n')] +
+     [(['-d', name, '-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: {name}: no USB port or device node of that name\n')
+      for name in ('1-2', '.', '/dev/hidraw9', 'hidraw9')]),
     ('no manufacturer string, found by a build that compares none', [device(maker='', held=WRITTEN)],
-     [(1, *run) for run in SET_READ] + [(['-l'], 2, '', NOT_FOUND[0][3])]),
+     [(1, *run) for run in SET_READ] + [(['-l'], 2, '', NOT_FOUND[0][3] + seen([device(maker='')]))]),
     ('unplugged between the check and the open, its node taken by another', [device(replaced=True)],
      [(['-r'], 2, '', 'Device open error. \ntrelkey: /dev/hidraw0: not the device that was matched\n')]),
 ]
@@ -303,15 +343,20 @@ UDEV = [
 # device's release number, bcdDevice, and an index among the devices alike,
 # in the order they were plugged in: there are two units of product 4B53.
 WINE_PATH = r'\\?\hid#vid_1209&pid_4b5{}&mi_00#256&0000&0&{}#{{4d1e55b2-f16f-11cf-88cb-001111000030}}'
-WINE_NOT_FOUND = 'Device open error. \ntrelkey: no unit found with ID 1209:4b55, manufacturer "hidraw", product "Trelkèy ?? Kestavo"\n'
+WINE_WITHOUT = (f'Device open error. \ntrelkey: {WINE_PATH.format(5, 1)}: ID 1209:4b55, manufacturer "hidraw", '
+                f'product "Trelkèy ?? Kestavo", {WITHOUT}\n')
 WINE = [
-    ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1',
+    ('wine: set, then read; several units; stalled requests; only another product text, or no feature report 1; '
+     'other IDs with -i; no hid.dll',
      [device(held=WRITTEN), device(product=0x4B54, answer='stall'), device(product=0x4B55, name='Kestavo '),
-      device(held='010004ffffffffffff'), device(product=0x4B55, descriptor=VENDOR_REPORT_2)],
-     [(0, *run) for run in SET_READ] +
+      device(held='010004ffffffffffff'), device(product=0x4B55, descriptor=VENDOR_REPORT_2),
+      device(**OTHER, held='010004ffffffffffff')],
+     [(0, *run) for run in noted(WINE_PATH.format(3, 0))] +
      [(0, ['-l'], 0, f'{WINE_PATH.format(3, 0)}\n{WINE_PATH.format(3, 1)}\n', ''),
       (0, ['-d', WINE_PATH.format(3, 1).upper(), '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
-      (2, ['-r'], 2, '', WINE_NOT_FOUND), (2, ['-s', 'KEY_A'], 2, '', WINE_NOT_FOUND),
+      (0, ['-i', '1a86:e026', '-s', 'KEY_A'], 0, 'Success to setup configuration.\n', ''),
+      (0, ['WINEDLLOVERRIDES=hid=d', '-r'], 2, '', 'Device open error. \ntrelkey: hid.dll: Module not found.\n'),
+      (2, ['-r'], 2, '', WINE_WITHOUT), (2, ['-s', 'KEY_A'], 2, '', WINE_WITHOUT),
       (1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n'),
       (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n')]),
 ]

@@ -40,7 +40,9 @@ wrong=$(LC_ALL=C bash -c '
         got=$(printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " ")$nospace
         [ "$got" = "$expected" ] || echo "$line: $got"
     done' <<'TABLE'
-trelkey|=--version -d -l -r -s
+trelkey|=--version -d -i -l -r -s
+trelkey|-i|=
+trelkey|-i|1a86:e026|-s|key_ent=KEY_ENTER (nospace)
 trelkey|-d|=1-1.2 1-1.3
 trelkey|-r|-d|1-1.=1-1.2 1-1.3
 trelkey|-d|1-1.3|=-r -s

@@ -11,6 +11,7 @@
 #include "cli/command_line.h"
 #include "config/config_report.h"
 #include "hid/identity.h"
+#include "hid/unit_search.h"
 #include "keys/key_names.h"
 
 namespace {
@@ -74,15 +75,16 @@ TEST(Keys, NamesGiveUsageIds) {
     for (int i = 1; i <= 12; ++i) expect_code(0x39 + i, "KEY_F" + std::to_string(i));
 }
 
-// The command, the unit's location and, for a set command, the report built
-// from the assignment list it filled; for a refused one, the argument and
-// why.
+// The command, the unit's location and IDs and, for a set command, the report
+// built from the assignment list it filled; for a refused one, the argument
+// and why.
 TEST(CommandLine, GivesTheCommandAndTheReport) {
     const struct {
         std::vector<const char*> arguments;
         Command command;
         const char* outcome;  // the report in hex, or "'argument': problem"
         const char* location = nullptr;
+        long ids = -1;  // -i's VID and PID, 0xVVVVPPPP
     } cases[] = {
         {{}, COMMAND_USAGE, ""},
         {{"--help"}, COMMAND_USAGE, ""},
@@ -138,6 +140,14 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
          "'-d': given twice: a command acts on one unit"},
         {{"-d", "x"}, COMMAND_USAGE, "'-d': needs -r or -s"},
         {{"-r"}, COMMAND_READ, ""},
+        {{"-r", "-i", "1a96:e026"}, COMMAND_READ, "", nullptr, 0x1a96e026},
+        {{"-s", "KEY_A", "-i", "000A:ffFF"}, COMMAND_SET, "010004ffffffffffff", nullptr, 0xaffff},
+        {{"-i", "1a86:e0g6", "-r"},
+         COMMAND_USAGE,
+         "'1a86:e0g6': not a VID:PID: four hex digits each, such as 1209:4b53"},
+        {{"-r", "-i"},
+         COMMAND_USAGE,
+         "'-i': no VID:PID after it, such as 1209:4b53 (lsusb shows them)"},
     };
     for (const auto& c : cases) {
         std::vector<const char*> argv = {"trelkey"};
@@ -158,8 +168,10 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
                                      ? "'" + std::string(refusal.argument) + "': " + refusal.problem
                                      : "");
         }
-        if (c.command == COMMAND_READ || c.command == COMMAND_SET) {
-            EXPECT_STREQ(c.location, unit_location);
+        if (c.command != COMMAND_USAGE) {
+            EXPECT_STREQ(c.location, unit_selection.location);
+            const UnitSelection& ids = unit_selection;
+            EXPECT_EQ(c.ids, ids.by_ids ? ids.vendor_id * 0x10000L + ids.product_id : -1);
         }
         if (c.command != COMMAND_SET) continue;
         const ConfigReport report = build_config_report(assignment_list);
@@ -206,6 +218,96 @@ TEST(ConfigReport, ListingShowsChannelsUpToTheFirstUnassignedKey) {
         EXPECT_EQ(listing.size(), fread(listing.data(), 1, listing.size(), out));
         fclose(out);
         EXPECT_EQ(std::string(head).append(c.rows).append(rule).append("\n"), listing);
+    }
+}
+
+// The interfaces of a search, a letter each: u a unit, b a unit that will
+// not open, k its keyboard (no configuration report), o and t devices of
+// other IDs or texts that carry the report. Interface
+// i is at port 1-1.i, behind a hub, with the node /dev/hidrawi (b:
+// /dev/busyi).
+std::vector<HidInterface> interfaces(const char* letters) {
+    std::vector<HidInterface> bus(strlen(letters));
+    for (size_t i = 0; i < bus.size(); ++i) {
+        HidInterface& hid = bus[i];
+        const char kind = letters[i];
+        snprintf(hid.location, sizeof hid.location, "1-1.%zu", i);
+        snprintf(hid.node, sizeof hid.node, kind == 'b' ? "/dev/busy%zu" : "/dev/hidraw%zu", i);
+        snprintf(hid.manufacturer, sizeof hid.manufacturer, kind == 't' ? "kestavo" : "Kestavo");
+        snprintf(hid.product, sizeof hid.product, kind == 'o' ? "Pedal\xe9" : "Kestavo");
+        hid.identified = true;
+        hid.vendor_id = kind == 'o' ? 0x1a86 : 0x1209;
+        hid.product_id = kind == 'o' ? 0xe026 : 0x4b53;
+        hid.carries_report = kind != 'k';
+    }
+    return bus;
+}
+
+// Which unit the search opens, among how many, and what it says when there
+// is none: the identity (texts compared unless empty), the configuration
+// report, -d (a port behind a hub, a node, a node's name), -i, the first
+// that opens.
+TEST(UnitSearch, OpensTheFirstUnitOrSaysWhatWasSeen) {
+    const DeviceIdentity kestavo = {0x1209, 0x4b53, "Kestavo", "Kestavo"};
+    const DeviceIdentity e026 = {0x1a86, 0xe026, nullptr, nullptr};
+    const DeviceIdentity e027 = {0x1a86, 0xe027, nullptr, nullptr};
+    const std::string error = "Device open error. \ntrelkey: ";
+    const std::string wanted = "ID 1209:4b53, manufacturer \"Kestavo\", product \"Kestavo\"";
+    const std::string none = error + "no unit found with " + wanted + "\n";
+    const std::string other = "ID 1a86:e026, manufacturer \"Kestavo\", product \"Pedal\xc3\xa9\"";
+    const std::string carries = ", carries the configuration report: trelkey -i ";
+    const std::string without = ", without the configuration report (feature report 1, 9 bytes)\n";
+    const struct {
+        const char* letters;
+        DeviceIdentity wanted;
+        const char* location;
+        PortState port;
+        int chosen;
+        size_t units;
+        std::string lines;
+    } cases[] = {
+        {"kbuu", kestavo, nullptr, PORT_UNKNOWN, 2, 3, ""},
+        {"uu", kestavo, "1-1.1", PORT_OCCUPIED, 1, 1, ""},
+        {"uu", kestavo, "HIDRAW1", PORT_UNKNOWN, 1, 1, ""},
+        {"ub", kestavo, "1-1.1", PORT_OCCUPIED, -1, 1, error + "/dev/busy1: Busy.\n"},
+        {"ok", kestavo, nullptr, PORT_UNKNOWN, -1, 0, error + "1-1.1: " + wanted + without},
+        {"ot", kestavo, nullptr, PORT_UNKNOWN, -1, 0,
+         none + "trelkey: 1-1.0: " + other + carries + "1a86:e026 uses it\ntrelkey: 1-1.1: ID " +
+             "1209:4b53, manufacturer \"kestavo\", product \"Kestavo\"" + carries +
+             "1209:4b53 uses it\n"},
+        {"ot", {0x1209, 0x4b53, "", "Kestavo"}, nullptr, PORT_UNKNOWN, 1, 1, ""},
+        {"uo", e026, nullptr, PORT_UNKNOWN, 1, 1, ""},
+        {"u", e027, nullptr, PORT_UNKNOWN, -1, 0,
+         error + "no unit found with ID 1a86:e027, any manufacturer, any product\ntrelkey: " +
+             "1-1.0: " + wanted + carries + "1209:4b53 uses it\n"},
+        {"u", kestavo, "1-1.4", PORT_EMPTY, -1, 0, error + "1-1.4: nothing is plugged in there\n"},
+        {"u", kestavo, "x\n\x1b", PORT_UNKNOWN, -1, 0,
+         error + "x\\n\\x1b: no USB port or device node of that name\n"},
+        {"uo", kestavo, "1-1.1", PORT_EMPTY, -1, 0,
+         error + "1-1.1: not a unit with " + wanted + "\ntrelkey: 1-1.1: " + other + carries +
+             "1a86:e026 uses it\n"},
+    };
+    // Opens an interface as the handle of its node's digit, but /dev/busyN.
+    const InterfaceOpener open = [](const HidInterface& hid, DeviceFailure* failure) {
+        snprintf(failure->reason, sizeof failure->reason, "Busy.");
+        return hid.node[5] == 'h' ? DeviceHandle{hid.node[11]} : NO_DEVICE;
+    };
+    const LineWriter say = [](const char* line, void* to) {
+        static_cast<std::string*>(to)->append(line) += "\n";
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.letters) + " " + (c.location ? c.location : "(any)"));
+        const std::vector<HidInterface> bus = interfaces(c.letters);
+        std::string lines;
+        const UnitSearch search = {bus.data(), bus.size(), c.wanted, c.location, c.location,
+                                   c.port,     open,       say,      &lines};
+        DeviceHandle device = NO_DEVICE;
+        size_t units = 0;
+        const size_t chosen = search_unit(search, &device, &units);
+        EXPECT_EQ(c.chosen < 0 ? bus.size() : size_t(c.chosen), chosen);
+        EXPECT_EQ(c.chosen < 0 ? NO_DEVICE : '0' + c.chosen, device);
+        EXPECT_EQ(c.units, units);
+        EXPECT_EQ(c.lines, lines);
     }
 }
 

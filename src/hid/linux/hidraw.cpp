@@ -1,6 +1,6 @@
-// The trigger device on Linux: a hidraw node, chosen from what sysfs tells
-// about it before anything is opened, opened only when it matches, and used
-// only once the open node has proved to be the device that sysfs described.
+// The HID interfaces on Linux: hidraw nodes, described from what sysfs tells
+// about them before anything is opened; a node is used only once the open
+// node has proved to be the device that sysfs described.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -131,25 +131,17 @@ bool read_usb_id(unsigned node, const char* name, uint16_t* id) {
     return true;
 }
 
-bool read_usb_text(void* node, DeviceText which, unsigned char* text) {
-    const char* name =
-        which == DEVICE_TEXT_MANUFACTURER ? "device/../../manufacturer" : "device/../../product";
+// A USB string attribute narrowed to 8 bits; empty when there is none.
+void read_usb_text(unsigned node, const char* name, char* text) {
+    char path[48];
     char utf8[ATTRIBUTE_SIZE];
-    if (!read_node_text(*static_cast<unsigned*>(node), name, utf8, sizeof utf8)) return false;
-    narrow_utf8_string(utf8, text);
-    return true;
+    snprintf(path, sizeof path, "device/../../%s", name);
+    if (!read_node_text(node, path, utf8, sizeof utf8)) utf8[0] = '\0';
+    narrow_utf8_string(utf8, reinterpret_cast<unsigned char*>(text));
 }
 
-// Whether the node belongs to the wanted device, from sysfs alone: its
-// identity, and the configuration report in its report descriptor.
-bool node_matches(unsigned node, const DeviceIdentity& wanted) {
-    uint16_t vendor_id = 0;
-    uint16_t product_id = 0;
-    if (!on_usb_bus(node) || !read_usb_id(node, "idVendor", &vendor_id) ||
-        !read_usb_id(node, "idProduct", &product_id) ||
-        !device_matches(wanted, vendor_id, product_id, read_usb_text, &node)) {
-        return false;
-    }
+// Whether the node's report descriptor declares the configuration report.
+bool node_carries_report(unsigned node) {
     char descriptor[HID_MAX_DESCRIPTOR_SIZE + 1];
     const ssize_t size =
         read_node_attribute(node, "device/report_descriptor", descriptor, sizeof descriptor);
@@ -158,19 +150,8 @@ bool node_matches(unsigned node, const DeviceIdentity& wanted) {
                                                       DEVICE_REPORT_LENGTH);
 }
 
-// Where a node's device is: its path, from the DEVNAME its uevent gives
-// relative to /dev (udev may name it otherwise than hidraw<N>), its device
-// number, from its dev attribute ("major:minor"), and the USB port path
-// that sysfs names the USB device by ("1-1.2"), which stays with the port
-// the unit is plugged into (empty when the node is not on USB).
-struct NodeLocation {
-    char path[sizeof DeviceFailure::path];
-    dev_t number;
-    char port[sizeof UnitEntry::location];
-};
-
 // The port: the name of the USB device whose interface the node's HID
-// device is.
+// device is ("1-1.2"), which stays with the port the unit is plugged into.
 void read_node_port(unsigned node, char* port, size_t size) {
     char path[128];
     char device[PATH_MAX];
@@ -179,7 +160,12 @@ void read_node_port(unsigned node, char* port, size_t size) {
     if (realpath(path, device) != nullptr) snprintf(port, size, "%s", strrchr(device, '/') + 1);
 }
 
-bool locate_node(unsigned node, NodeLocation* location) {
+// Describes a node from sysfs: its path, from the DEVNAME its uevent gives
+// relative to /dev (udev may name it otherwise than hidraw<N>), its device
+// number, from its dev attribute ("major:minor"), and, when its HID device
+// is on USB, its port, IDs, texts and whether it carries the configuration
+// report. False when the node cannot be located.
+bool describe_node(unsigned node, HidInterface* hid) {
     char uevent[ATTRIBUTE_SIZE];
     char number[32];
     if (!read_node_text(node, "uevent", uevent, sizeof uevent) ||
@@ -196,62 +182,50 @@ bool locate_node(unsigned node, NodeLocation* location) {
     const char* minor_text = end + 1;
     const unsigned long minor_number = strtoul(minor_text, &end, 10);
     if (end == minor_text || *end != '\0') return false;
-    snprintf(location->path, sizeof location->path, "/dev/%.*s", name_length, name);
-    location->number = makedev(major_number, minor_number);
-    read_node_port(node, location->port, sizeof location->port);
+    snprintf(hid->node, sizeof hid->node, "/dev/%.*s", name_length, name);
+    hid->node_number = makedev(major_number, minor_number);
+    hid->identified = on_usb_bus(node) && read_usb_id(node, "idVendor", &hid->vendor_id) &&
+                      read_usb_id(node, "idProduct", &hid->product_id);
+    if (hid->identified) {
+        read_node_port(node, hid->location, sizeof hid->location);
+        read_usb_text(node, "manufacturer", hid->manufacturer);
+        read_usb_text(node, "product", hid->product);
+        hid->carries_report = node_carries_report(node);
+    }
+    // A node whose USB device sysfs cannot resolve, or one not on USB, is
+    // reached by its node.
+    if (hid->location[0] == '\0') snprintf(hid->location, sizeof hid->location, "%s", hid->node);
     return true;
-}
-
-// The nodes a search tries: every node, those of the USB device at a port,
-// or the node with the device number of a /dev path.
-struct Selection {
-    const char* location;  // null: every node
-    bool by_number;
-    dev_t number;
-};
-
-// Whether a USB device has this port path: a plain name under
-// /sys/bus/usb/devices, never a path that leads elsewhere.
-bool usb_device_exists(const char* port) {
-    if (strchr(port, '/') != nullptr || port[0] == '.' || port[0] == '\0') return false;
-    char path[sizeof UnitEntry::location + 32];
-    snprintf(path, sizeof path, "/sys/bus/usb/devices/%s", port);
-    return access(path, F_OK) == 0;
-}
-
-bool selected(const NodeLocation& node, const Selection& selection) {
-    if (selection.location == nullptr) return true;
-    return selection.by_number ? node.number == selection.number
-                               : strcmp(node.port, selection.location) == 0;
 }
 
 const char* const NOT_MATCHED = "not the device that was matched";
 
-// Why an open node is not the device matched, or null when it is: it must be
-// the character device sysfs numbered, and hidraw must report it on USB with
-// the wanted IDs. The node's name may have passed to another device since
-// sysfs was read.
-const char* node_mismatch(int fd, dev_t number, const DeviceIdentity& wanted) {
+// Why an open node is not the device its record describes, or null when it
+// is: it must be the character device sysfs numbered, and hidraw must
+// report it on USB with the record's IDs. The node's name may have passed to
+// another device since sysfs was read.
+const char* node_mismatch(int fd, const HidInterface& hid) {
     struct stat status;
     if (fstat(fd, &status) != 0) return strerror(errno);
-    if (!S_ISCHR(status.st_mode) || status.st_rdev != number) return NOT_MATCHED;
+    if (!S_ISCHR(status.st_mode) || status.st_rdev != hid.node_number) return NOT_MATCHED;
     hidraw_devinfo info = {};
     if (ioctl(fd, HIDIOCGRAWINFO, &info) < 0) return strerror(errno);
     const bool same = info.bustype == BUS_USB &&
-                      static_cast<uint16_t>(info.vendor) == wanted.vendor_id &&
-                      static_cast<uint16_t>(info.product) == wanted.product_id;
+                      static_cast<uint16_t>(info.vendor) == hid.vendor_id &&
+                      static_cast<uint16_t>(info.product) == hid.product_id;
     return same ? nullptr : NOT_MATCHED;
 }
 
-// Opens a matching node for reading and writing: its descriptor, or -1 with
-// the reason in *reason.
-int open_node(const NodeLocation& node, const DeviceIdentity& wanted, const char** reason) {
-    const int fd = open(node.path, O_RDWR | O_CLOEXEC | O_NOCTTY);
-    *reason = fd < 0 ? strerror(errno) : node_mismatch(fd, node.number, wanted);
-    if (*reason == nullptr) return fd;
-    if (fd >= 0) close(fd);
-    return -1;
+// Whether a text is a decimal number.
+bool is_number(const char* text, size_t length) {
+    if (length == 0) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    return true;
 }
+
+bool sysfs_has(const char* path) { return access(path, F_OK) == 0; }
 
 // A feature request of one whole report; the ioctl gives the bytes moved.
 bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* report, size_t length,
@@ -276,68 +250,59 @@ bool exchange_feature(DeviceHandle device, unsigned long request, uint8_t* repor
 // hidraw is reached through the kernel directly; there is nothing to bind.
 bool bind_hid_library() { return true; }
 
-DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure) {
-    const DeviceIdentity wanted = trigger_device_identity();
-    Selection selection = {location, location != nullptr && location[0] == '/', 0};
-    struct stat status;
-    if (selection.by_number) {
-        if (stat(location, &status) != 0) {
-            snprintf(failure->path, sizeof failure->path, "%s", location);
-            snprintf(failure->reason, sizeof failure->reason, "%s", strerror(errno));
-            return NO_DEVICE;
-        }
-        // Any other file matches no node's number.
-        selection.number = S_ISCHR(status.st_mode) ? status.st_rdev : 0;
-    }
-    bool occupied = false;
+bool enumerate_hid_interfaces(InterfaceVisitor visit, void* context, DeviceFailure* /*failure*/) {
     unsigned nodes[MAX_NODES];
     const size_t count = list_nodes(nodes);
     for (size_t i = 0; i < count; ++i) {
-        NodeLocation node;
-        if (!locate_node(nodes[i], &node) || !selected(node, selection)) continue;
-        occupied = true;
-        if (!node_matches(nodes[i], wanted)) continue;
-        const char* reason = nullptr;
-        const int fd = open_node(node, wanted, &reason);
-        if (fd >= 0) {
-            snprintf(failure->path, sizeof failure->path, "%s", node.path);
-            failure->reason[0] = '\0';
-            return fd;
-        }
-        if (failure->reason[0] == '\0') {
-            snprintf(failure->path, sizeof failure->path, "%s", node.path);
-            snprintf(failure->reason, sizeof failure->reason, "%s", reason);
-        }
+        HidInterface hid = {};
+        if (describe_node(nodes[i], &hid)) visit(hid, context);
     }
-    if (location != nullptr && failure->reason[0] == '\0') {
-        snprintf(failure->path, sizeof failure->path, "%s", location);
-        failure->at_location = occupied || selection.by_number || usb_device_exists(location)
-                                   ? LOCATION_NOT_A_UNIT
-                                   : LOCATION_EMPTY;
-    }
+    return true;
+}
+
+DeviceHandle open_hid_interface(const HidInterface& hid, DeviceFailure* failure) {
+    const int fd = open(hid.node, O_RDWR | O_CLOEXEC | O_NOCTTY);
+    const char* reason = fd < 0 ? strerror(errno) : node_mismatch(fd, hid);
+    if (reason == nullptr) return fd;
+    if (fd >= 0) close(fd);
+    snprintf(failure->path, sizeof failure->path, "%s", hid.node);
+    snprintf(failure->reason, sizeof failure->reason, "%s", reason);
     return NO_DEVICE;
 }
 
-size_t list_trigger_devices(UnitVisitor visit, void* context) {
-    const DeviceIdentity wanted = trigger_device_identity();
-    unsigned nodes[MAX_NODES];
-    const size_t count = list_nodes(nodes);
-    size_t listed = 0;
-    for (size_t i = 0; i < count; ++i) {
-        NodeLocation node;
-        if (!locate_node(nodes[i], &node) || !node_matches(nodes[i], wanted)) continue;
-        UnitEntry unit = {};
-        // A USB device whose path sysfs cannot resolve is still reached by its node.
-        snprintf(unit.location, sizeof unit.location, "%s", node.port[0] ? node.port : node.path);
-        snprintf(unit.node, sizeof unit.node, "%s", node.path);
-        const char* reason = nullptr;
-        const int fd = open_node(node, wanted, &reason);
-        if (fd >= 0) close(fd);
-        if (reason != nullptr) snprintf(unit.reason, sizeof unit.reason, "%s", reason);
-        visit(unit, context);
-        ++listed;
+// A USB port path is BUS-PORT[.PORT...]. Port N of the hub at HUB (a device
+// such as "1-1", or the root hub "usbB") shows in sysfs as HUB-portN under
+// the hub's interface, which a hub has one of.
+PortState locate_port(const char* location) {
+    char path[3 * DEVICE_PATH_SIZE];
+    if (strchr(location, '/') != nullptr || location[0] == '.' || location[0] == '\0') {
+        return PORT_UNKNOWN;
     }
-    return listed;
+    snprintf(path, sizeof path, "/sys/bus/usb/devices/%s", location);
+    if (sysfs_has(path)) return PORT_OCCUPIED;
+    const char* dash = strchr(location, '-');
+    const char* dot = strrchr(location, '.');
+    if (dash == nullptr || !is_number(location, static_cast<size_t>(dash - location))) {
+        return PORT_UNKNOWN;
+    }
+    const char* port = (dot != nullptr ? dot : dash) + 1;
+    if (!is_number(port, strlen(port))) return PORT_UNKNOWN;
+    const int hub_length = static_cast<int>(port - 1 - location);
+    if (dot == nullptr) {
+        const int bus_length = static_cast<int>(dash - location);
+        snprintf(path, sizeof path, "/sys/bus/usb/devices/usb%.*s/%.*s-0:1.0/usb%.*s-port%s",
+                 bus_length, location, bus_length, location, bus_length, location, port);
+    } else {
+        snprintf(path, sizeof path, "/sys/bus/usb/devices/%.*s/%.*s:1.0/%.*s-port%s", hub_length,
+                 location, hub_length, location, hub_length, location, port);
+    }
+    return sysfs_has(path) ? PORT_EMPTY : PORT_UNKNOWN;
+}
+
+void canonical_location(const char* location, char* canonical, size_t size) {
+    char resolved[PATH_MAX];
+    const bool path = strchr(location, '/') != nullptr && realpath(location, resolved) != nullptr;
+    snprintf(canonical, size, "%s", path ? resolved : location);
 }
 
 bool hid_get_feature(DeviceHandle device, uint8_t* report, size_t length, DeviceFailure* failure) {

@@ -1,9 +1,9 @@
-// Finding and opening the trigger device among the HID interfaces that
-// SetupAPI lists.
+// The HID interfaces that SetupAPI lists, each identified through a handle
+// without access; only the one a command uses is opened for reading and
+// writing.
 // <setupapi.h> builds on <windows.h>.
 #include <windows.h>
 //
-#include <ctype.h>
 #include <setupapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,14 +29,15 @@ constexpr unsigned MAX_INTERFACES = 255;
 // so the last of them being bound means all are.
 bool search_slots_bound() { return hid_entry_points.initialize_report_for_id != nullptr; }
 
-// Fetches one of an open interface's strings and narrows it in place.
-bool read_device_text(void* device, DeviceText which, unsigned char* text) {
-    const PHidD_GetString get_string = which == DEVICE_TEXT_MANUFACTURER
-                                           ? hid_entry_points.get_manufacturer_string
-                                           : hid_entry_points.get_product_string;
-    if (!get_string(static_cast<HANDLE>(device), text, DEVICE_TEXT_SIZE)) return false;
-    narrow_wide_string(text);
-    return true;
+// Fetches one of an open interface's strings, narrowed in place; empty when
+// the interface does not give it.
+void read_device_text(HANDLE device, PHidD_GetString get_string, char* text) {
+    auto* buffer = reinterpret_cast<unsigned char*>(text);
+    if (get_string(device, buffer, DEVICE_TEXT_SIZE)) {
+        narrow_wide_string(buffer);
+    } else {
+        text[0] = '\0';
+    }
 }
 
 // Whether an interface's collection carries the configuration report.
@@ -55,23 +56,36 @@ bool carries_config_report(HANDLE device) {
     return carries;
 }
 
-// Whether an interface is the wanted device: its IDs, its texts, then the
-// configuration report. A handle opened without access serves for all.
-bool interface_matches(HANDLE device, const DeviceIdentity& wanted) {
+// Identifies an interface through a handle opened without access, which
+// Windows allows for every HID interface, even one that another program
+// holds or that it keeps to itself, such as a keyboard: its IDs, its texts
+// and whether it carries the configuration report. IDs left by a failed
+// attributes call are not trusted.
+void identify_interface(HidInterface* hid) {
+    const HANDLE device = CreateFileA(hid->node, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        windows_error_text(GetLastError(), hid->reason, sizeof hid->reason);
+        return;
+    }
     HIDD_ATTRIBUTES attributes;
     memset(&attributes, 0, sizeof attributes);
     attributes.Size = sizeof attributes;
-    // IDs left by a failed call are not trusted.
-    if (!hid_entry_points.get_attributes(device, &attributes)) return false;
-    return device_matches(wanted, attributes.VendorID, attributes.ProductID, read_device_text,
-                          device) &&
-           carries_config_report(device);
+    hid->identified = hid_entry_points.get_attributes(device, &attributes);
+    if (hid->identified) {
+        hid->vendor_id = attributes.VendorID;
+        hid->product_id = attributes.ProductID;
+        read_device_text(device, hid_entry_points.get_manufacturer_string, hid->manufacturer);
+        read_device_text(device, hid_entry_points.get_product_string, hid->product);
+        hid->carries_report = carries_config_report(device);
+    }
+    CloseHandle(device);
 }
 
 // Copies the interface's device path to path (cut to fit). False when the
 // path cannot be had.
 bool read_interface_path(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interface_data,
-                         char (&path)[sizeof DeviceFailure::path]) {
+                         char (&path)[DEVICE_PATH_SIZE]) {
     DWORD required_size = 0;
     SetupDiGetDeviceInterfaceDetailA(device_set, interface_data, nullptr, 0, &required_size,
                                      nullptr);
@@ -89,129 +103,57 @@ bool read_interface_path(HDEVINFO device_set, SP_DEVICE_INTERFACE_DATA* interfac
     return found;
 }
 
-// With access 0 the handle only serves to identify the interface, which
-// Windows allows for every HID interface, even one that another program
-// holds or that it keeps to itself, such as a keyboard.
-HANDLE open_interface(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
-}
+}  // namespace
 
-// Whether two ASCII texts are equal when letters are compared without regard
-// to case, as Windows compares device paths.
-bool same_path(const char* a, const char* b) {
-    // The program keeps the C locale, where toupper changes ASCII letters only.
-    const auto upper = [](char c) { return toupper(static_cast<unsigned char>(c)); };
-    while (*a != '\0' && upper(*a) == upper(*b)) ++a, ++b;
-    return *a == *b;
-}
-
-// What one search does with each matching interface: keep it open and stop,
-// or pass it to visit, close it and go on.
-struct Search {
-    const char* location;  // only the interface with this path; null: every one
-    UnitVisitor visit;     // null: stop at the first match that opens
-    void* context;
-    size_t matches;
-    bool occupied;  // an interface has the location's path
-    // The first match that would not open for reading and writing, or the
-    // interface at the location when it would not open at all (empty: none),
-    // and Windows' error.
-    char refused[sizeof DeviceFailure::path];
-    DWORD error;
-};
-
-void note_refused(Search* search, const char* path, DWORD error) {
-    if (search->refused[0] != '\0') return;
-    snprintf(search->refused, sizeof search->refused, "%s", path);
-    search->error = error;
-}
-
-// Identifies the interface at path through a handle without access and, when
-// it matches, opens it for reading and writing. Returns that handle for a
-// search without visit; passes the match to visit otherwise. A match that
-// would not open is noted in the search; so is the interface a command named
-// when it would not open at all.
-HANDLE open_when_matching(const char* path, const DeviceIdentity& wanted, Search* search) {
-    HANDLE device = open_interface(path, 0);
-    if (device == INVALID_HANDLE_VALUE) {
-        // Only the interface a command named is known to matter.
-        if (search->location != nullptr) note_refused(search, path, GetLastError());
-        return INVALID_HANDLE_VALUE;
+bool enumerate_hid_interfaces(InterfaceVisitor visit, void* context, DeviceFailure* failure) {
+    if (!search_slots_bound()) {
+        snprintf(failure->path, sizeof failure->path, "hid.dll");
+        snprintf(failure->reason, sizeof failure->reason, "%s", hid_binding_failure);
+        return false;
     }
-    const bool matches = interface_matches(device, wanted);
-    CloseHandle(device);
-    if (!matches) return INVALID_HANDLE_VALUE;
-    device = open_interface(path, GENERIC_READ | GENERIC_WRITE);
-    const bool opened = device != INVALID_HANDLE_VALUE;
-    const DWORD error = opened ? 0 : GetLastError();
-    if (!opened) note_refused(search, path, error);
-    if (search->visit == nullptr) return device;
-    if (opened) CloseHandle(device);
-    UnitEntry unit = {};
-    snprintf(unit.location, sizeof unit.location, "%s", path);
-    if (!opened) windows_error_text(error, unit.reason, sizeof unit.reason);
-    search->visit(unit, search->context);
-    ++search->matches;
-    return INVALID_HANDLE_VALUE;
-}
-
-// Identifies each interface through a handle without access, and opens for
-// reading and writing only those whose vendor ID, product ID, manufacturer
-// string and product string equal the wanted ones (a text is compared only
-// when it is given) and that carry the configuration report. Returns the
-// first that opens, with its device path in path; or passes every match to
-// the search's visit. INVALID_HANDLE_VALUE when none matched, none could be
-// opened, the HID library is not bound, or the matches were visited.
-HANDLE find_hid_device(const DeviceIdentity& wanted, Search* search,
-                       char (&path)[sizeof DeviceFailure::path]) {
-    if (!search_slots_bound()) return INVALID_HANDLE_VALUE;
     GUID hid_guid;
     hid_entry_points.get_hid_guid(&hid_guid);
     HDEVINFO device_set =
         SetupDiGetClassDevsA(&hid_guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (device_set == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
-
-    HANDLE match = INVALID_HANDLE_VALUE;
-    for (DWORD index = 0; index < MAX_INTERFACES && match == INVALID_HANDLE_VALUE; ++index) {
+    if (device_set == INVALID_HANDLE_VALUE) {
+        snprintf(failure->path, sizeof failure->path, "SetupAPI");
+        windows_error_text(GetLastError(), failure->reason, sizeof failure->reason);
+        return false;
+    }
+    for (DWORD index = 0; index < MAX_INTERFACES; ++index) {
         SP_DEVICE_INTERFACE_DATA interface_data;
         memset(&interface_data, 0, sizeof interface_data);
         interface_data.cbSize = sizeof interface_data;
         if (!SetupDiEnumDeviceInterfaces(device_set, nullptr, &hid_guid, index, &interface_data)) {
             break;
         }
-        if (!read_interface_path(device_set, &interface_data, path)) continue;
-        if (search->location != nullptr && !same_path(path, search->location)) continue;
-        search->occupied = true;
-        match = open_when_matching(path, wanted, search);
+        HidInterface hid = {};
+        if (!read_interface_path(device_set, &interface_data, hid.node)) continue;
+        memcpy(hid.location, hid.node, sizeof hid.location);
+        identify_interface(&hid);
+        visit(hid, context);
     }
     SetupDiDestroyDeviceInfoList(device_set);
-    return match;
+    return true;
 }
 
-}  // namespace
-
-DeviceHandle open_trigger_device(const char* location, DeviceFailure* failure) {
-    char path[sizeof DeviceFailure::path] = "";
-    Search search = {location, nullptr, nullptr, 0, false, "", 0};
-    const HANDLE device = find_hid_device(trigger_device_identity(), &search, path);
-    if (device != INVALID_HANDLE_VALUE) {
-        memcpy(failure->path, path, sizeof path);
-    } else if (search.refused[0] != '\0') {
-        memcpy(failure->path, search.refused, sizeof search.refused);
-        windows_error_text(search.error, failure->reason, sizeof failure->reason);
-    } else if (location != nullptr) {
-        snprintf(failure->path, sizeof failure->path, "%s", location);
-        failure->at_location = search.occupied ? LOCATION_NOT_A_UNIT : LOCATION_EMPTY;
+DeviceHandle open_hid_interface(const HidInterface& hid, DeviceFailure* failure) {
+    const HANDLE device =
+        CreateFileA(hid.node, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        snprintf(failure->path, sizeof failure->path, "%s", hid.node);
+        windows_error_text(GetLastError(), failure->reason, sizeof failure->reason);
     }
     return reinterpret_cast<DeviceHandle>(device);
 }
 
-size_t list_trigger_devices(UnitVisitor visit, void* context) {
-    char path[sizeof DeviceFailure::path] = "";
-    Search search = {nullptr, visit, context, 0, false, "", 0};
-    find_hid_device(trigger_device_identity(), &search, path);
-    return search.matches;
+// A location on Windows is an interface's device path: one that no
+// interface has names nothing that is plugged in.
+PortState locate_port(const char* /*location*/) { return PORT_EMPTY; }
+
+void canonical_location(const char* location, char* canonical, size_t size) {
+    snprintf(canonical, size, "%s", location);
 }
 
 void close_device(DeviceHandle device) { CloseHandle(reinterpret_cast<HANDLE>(device)); }

@@ -6,6 +6,7 @@
 #include "hid/hid_device.h"
 
 HidEntryPoints hid_entry_points;
+char hid_binding_failure[512];
 
 namespace {
 
@@ -122,11 +123,16 @@ void windows_error_text(DWORD error, char* text, size_t size) {
 
 bool bind_hid_library() {
     memset(&hid_entry_points, 0, sizeof hid_entry_points);
+    hid_binding_failure[0] = '\0';
     // The library stays loaded until the process ends.
     HMODULE library = load_hid_library();
-    if (library == nullptr) return false;
+    if (library == nullptr) {
+        windows_error_text(GetLastError(), hid_binding_failure, sizeof hid_binding_failure);
+        return false;
+    }
     for (int index = 0; index < HID_ENTRY_POINT_COUNT; ++index) {
         if (!store_entry_point(index, GetProcAddress(library, HID_ENTRY_POINT_NAMES[index]))) {
+            windows_error_text(GetLastError(), hid_binding_failure, sizeof hid_binding_failure);
             return false;
         }
     }

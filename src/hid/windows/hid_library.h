@@ -8,7 +8,8 @@
 
 // The twelve hid.dll entry points, in lookup order, numbered from 1. A slot
 // stays null until bound; binding stops at the first name the library does
-// not export. The last two are never called.
+// not export. Three are never called: the serial number string (slot 5) and
+// the last two.
 struct HidEntryPoints {
     PHidD_GetHidGuid get_hid_guid;
     PHidD_GetAttributes get_attributes;
@@ -26,6 +27,11 @@ struct HidEntryPoints {
 
 // Process-wide slots, filled by bind_hid_library().
 extern HidEntryPoints hid_entry_points;
+
+// Why bind_hid_library() could not fill the slots, in Windows' words, in
+// UTF-8: the library did not load, or an export is missing; empty when all
+// were filled.
+extern char hid_binding_failure[512];
 
 // The system's message for a Win32 error code in UTF-8, in the user's
 // language, without the line break and blanks it ends in, cut to fit size
