@@ -1,14 +1,11 @@
 // Debian's Chromium, headless, driven by playwright-core, and the page's
-// controls by their accessible names. The flags keep Chromium from reaching
-// for the network, which is closed, and from what a container or the device
-// lab's guest lacks (a sandbox, a GPU, a large /dev/shm).
+// controls by their accessible names. playwright-core keeps Chromium from
+// reaching for the network, which is closed, and from its sandbox; the flags
+// spare it what the device lab's guest lacks (a GPU, a large /dev/shm).
 const { chromium } = require('playwright-core');
 
-exports.launch = () => chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-gpu', '--in-process-gpu', '--disable-software-rasterizer', '--disable-dev-shm-usage',
-         '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const FLAGS = ['--disable-gpu', '--in-process-gpu', '--disable-software-rasterizer', '--disable-dev-shm-usage'];
+exports.launch = () => chromium.launch({ executablePath: '/usr/bin/chromium', args: FLAGS });
 
 const MODIFIERS = ['CTRL_LEFT', 'SHIFT_LEFT', 'ALT_LEFT', 'GUI_LEFT', 'CTRL_RIGHT', 'SHIFT_RIGHT', 'ALT_RIGHT', 'GUI_RIGHT'];
 const key = (page, n) => page.getByRole('combobox', { name: `Channel ${n} key`, exact: true });

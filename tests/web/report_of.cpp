@@ -12,5 +12,4 @@ int main(int argc, char** argv) {
     for (int i = 0; i < CONFIG_REPORT_LENGTH; ++i)
         printf(i == 0 ? "%02x" : " %02x", report.bytes[i]);
     printf("\n");
-    return 0;
 }
