@@ -135,9 +135,7 @@ BOOL WINAPI WriteConsoleW(HANDLE out, const void* text, DWORD length, DWORD*, vo
            out == HANDLE(0xFFFFFFF4);
 }
 UINT WINAPI GetConsoleOutputCP(void) { return fake.code_page; }
-DWORD WINAPI GetConsoleProcessList(DWORD* list, DWORD size) {
-    return size > 0 && (list[0] = 4) ? fake.processes : 0;
-}
+DWORD WINAPI GetConsoleProcessList(DWORD*, DWORD size) { return size > 0 ? fake.processes : 0; }
 DWORD WINAPI GetLastError(void) { return fake.error; }
 HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
@@ -278,7 +276,9 @@ TEST(WindowsBackend, ListsUnitsAndSaysWhyTheOneNamedCannotBeUsed) {
 // shell's console nothing is written or read.
 TEST(WindowsBackend, AWindowOfItsOwnWaitsForEnter) {
     char input[] = "/tmp/trelkey_enter_XXXXXX";
-    ASSERT_EQ(5, write(mkstemp(input), "\nnext", 5));
+    const int file = mkstemp(input);
+    EXPECT_EQ(5, write(file, "\nnext", 5));
+    close(file);
     for (const DWORD processes : {1u, 2u}) {
         fake.processes = processes;
         ASSERT_TRUE(freopen(input, "r", stdin));
