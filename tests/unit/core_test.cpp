@@ -281,8 +281,8 @@ TEST(UnitSearch, OpensTheFirstUnitOrSaysWhatWasSeen) {
          error + "no unit found with ID 1a86:e027, any manufacturer, any product\ntrelkey: " +
              "1-1.0: " + wanted + carries + "1209:4b53 uses it\n"},
         {"u", kestavo, "1-1.4", PORT_EMPTY, -1, 0, error + "1-1.4: nothing is plugged in there\n"},
-        {"u", kestavo, "x\n\x1b", PORT_UNKNOWN, -1, 0,
-         error + "x\\n\\x1b: no USB port or device node of that name\n"},
+        {"u", kestavo, "\n\x1b\xc2\x80\xc2\x9f\xc2\xa0", PORT_UNKNOWN, -1, 0,
+         error + "\\n\\x1b\\xc2\\x80\\xc2\\x9f\xc2\xa0: no USB port or device node of that name\n"},
         {"uo", kestavo, "1-1.1", PORT_EMPTY, -1, 0,
          error + "1-1.1: not a unit with " + wanted + "\ntrelkey: 1-1.1: " + other + carries +
              "1a86:e026 uses it\n"},
