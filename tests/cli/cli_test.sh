@@ -39,8 +39,7 @@ check 2 /dev/null "$none" "${run[@]}" -r KEY_A junk
 check 2 /dev/null "$none" "${run[@]}" -s KEY_L,SHIFT_LEFT KEY_F5, 0x28
 check 2 /dev/null "$none" "${run[@]}" -l
 # A refused argument is quoted on one line, its control characters escaped.
-bs=$'\\\\'  # an escaped backslash, in the regular expression
-check 1 "$usage" "trelkey: 'KEY_A${bs}nX': KEY_A${bs}nX is not a key name$nl" "${run[@]}" -s "KEY_A${nl}X"
+check 1 "$usage" "trelkey: 'KEY_A[\\]nX': KEY_A[\\]nX is not a key name$nl" "${run[@]}" -s "KEY_A${nl}X"
 # The usage text lost on a full disk.
 check 1 /dev/null "trelkey: write error: No space left on device$nl" \
     sh -c 'exec "$@" >/dev/full' - "${run[@]}"

@@ -189,14 +189,17 @@ def run_replacing(program, hid, arguments):
 
 
 def place(devices, match):
-    """What <portN>, <nodeN>, <nameN> (the node's name) and <empty> (a USB
-    port with nothing plugged in) stand for."""
+    """What <portN>, <nodeN>, <nameN> (the node's name), <linkN> (a symlink
+    to the node, as udev makes them) and <empty> (a USB port with nothing
+    plugged in) stand for."""
     if match[0] == '<empty>':
         buses = sorted(int(hub[3:]) for hub in os.listdir('/sys/bus/usb/devices') if hub.startswith('usb'))
         return next(f'{bus}-1' for bus in buses if not os.path.exists(f'/sys/bus/usb/devices/{bus}-1') and
                     os.path.exists(f'/sys/bus/usb/devices/usb{bus}/{bus}-0:1.0/usb{bus}-port1'))
     hid = devices[int(match[2])]
-    return {**hid, 'name': os.path.basename(hid['node'])}[match[1]]
+    if match[1] == 'link' and not os.path.islink(link := f"/dev/trelkey-{match[2]}"):
+        os.symlink(hid['node'], link)
+    return {**hid, 'name': os.path.basename(hid['node']), 'link': f"/dev/trelkey-{match[2]}"}[match[1]]
 
 
 def run_row(name, devices, runs, rule=None, uaccess=False):
@@ -232,7 +235,7 @@ def run_row(name, devices, runs, rule=None, uaccess=False):
                 make(devices[int(run.split()[1])])
                 continue
             *program, arguments, status, out, err = [json.loads(re.sub(
-                '<(port|node|name)([0-9]+)>|<empty>', lambda m: place(devices, m), json.dumps(part))) for part in run]
+                '<(port|node|name|link)([0-9]+)>|<empty>', lambda m: place(devices, m), json.dumps(part))) for part in run]
             program = PROGRAMS[program[0] if program else 0]
             # A first argument VARIABLE=VALUE goes to the environment.
             environment = dict(os.environ, **dict([arguments.pop(0).split('=', 1)] if '=' in arguments[0] else []))
@@ -317,7 +320,7 @@ HIDRAW = [
       (['-d', '<port1>', '-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''),
       (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D', '-d', '<port0>'], 0, 'Success to setup configuration.\n', ''),
       (['-r', '-d', '<port1>'], 0, LISTING, ''), (['-d', '<node1>', '-r'], 0, LISTING, ''),
-      (['-d', '<name1>', '-r'], 0, LISTING, ''),
+      (['-d', '<name1>', '-r'], 0, LISTING, ''), (['-d', '<link1>', '-r'], 0, LISTING, ''),
       'replug 1', (['-l'], 0, '<port0> <node0>\n<port1> <node1>\n', ''), (['-d', '<port1>', '-r'], 0, LISTING, ''),
       (['-s', 'KEY_A', 'KEY_B', 'KEY_C', 'KEY_D'], 0, 'Success to setup configuration.\n', NOTE.format('<port0>'))]),
     ('-d: the unit\'s keyboard, an empty port, no port, a node that is none: nothing written',
