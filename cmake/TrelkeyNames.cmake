@@ -10,6 +10,9 @@
 #   TRELKEY_KEY_NAMES_TEXT, TRELKEY_MODIFIER_NAMES_TEXT
 #                                               the names, comma-separated, in
 #                                               indented lines of plain text
+#   TRELKEY_KEY_NAMES_JS, TRELKEY_MODIFIER_NAMES_JS
+#                                               ["NAME", 0xnn] items of a
+#                                               JavaScript array, for the page
 # A line that is not a well-formed row, a name or code given twice in a
 # table, or the code 0xFF (an unassigned channel) stops the configuration.
 function(trelkey_names file)
@@ -22,6 +25,7 @@ function(trelkey_names file)
     set(${table}_roff "")
     set(${table}_text "")
     set(${table}_line " ")
+    set(${table}_js "")
   endforeach()
   foreach(line IN LISTS lines)
     if(NOT line MATCHES "^(key|modifier) ([A-Z][A-Z0-9_]*) 0x([0-9A-F][0-9A-F])$"
@@ -39,6 +43,7 @@ function(trelkey_names file)
     list(APPEND ${table}_names ${name})
     list(APPEND ${table}_codes ${code})
     string(APPEND ${table}_rows "    {\"${name}\", ${code}},\n")
+    string(APPEND ${table}_js "[\"${name}\", ${code}],\n")
     if(table STREQUAL "key")
       string(APPEND key_roff "\\%\\fB${name}\\fR\\~${code},\n")
     else()
@@ -67,6 +72,7 @@ ${modifier_rows}};
     # The last item ends in a full stop, not a comma.
     string(REGEX REPLACE ",$" "." text "${${table}_text}${${table}_line}")
     set(TRELKEY_${upper}_NAMES_TEXT "${text}" PARENT_SCOPE)
+    set(TRELKEY_${upper}_NAMES_JS "${${table}_js}" PARENT_SCOPE)
   endforeach()
   string(REGEX REPLACE ",\n$" "." key_roff "${key_roff}")
   set(TRELKEY_KEY_NAMES_ROFF "${key_roff}" PARENT_SCOPE)

@@ -3,6 +3,8 @@
 #            for the device's hidraw nodes; packaged as a .deb.
 #   Windows: trelkey.exe, carrying a version resource and an application
 #            manifest, and a text README; packaged as a .zip.
+#   Both:    the configuration page, trelkey.html (share/trelkey on Linux,
+#            beside trelkey.exe on Windows).
 # Included from the top-level CMakeLists.txt once the trelkey target exists.
 include(GNUInstallDirs)
 
@@ -84,7 +86,7 @@ if(WIN32)
                  @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS trelkey RUNTIME DESTINATION .)
   install(FILES "${TRELKEY_PACKAGING_BINARY_DIR}/README.txt"
-                "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt" DESTINATION .)
+                "${TRELKEY_PACKAGING_BINARY_DIR}/LICENSE.txt" "${TRELKEY_PAGE}" DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
   # The zip made again with its entries in name order.
@@ -96,6 +98,8 @@ if(WIN32)
   endif()
 else()
   install(TARGETS trelkey RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  # The configuration page, for a browser with WebHID.
+  install(FILES "${TRELKEY_PAGE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/trelkey")
 
   # The changelog, gzipped as Debian installs it.
   add_custom_command(OUTPUT "${TRELKEY_PACKAGING_BINARY_DIR}/changelog.gz"

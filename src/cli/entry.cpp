@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "config/commands.h"
 #include "hid/hid_device.h"
+#include "hid/own_window.h"
 #include "hid/unit_search.h"
 
 namespace {
@@ -26,6 +27,8 @@ int run_command(int argc, const char* const* argv) {
         case COMMAND_USAGE: break;
     }
     print_usage();
+    // Started from Explorer without arguments, the window stays open to be read.
+    if (argc < 2) keep_own_window_open();
     // Why, after the usage text, so that it is the last line a terminal shows;
     // the argument as one line of text, whatever it holds.
     if (command_line_refusal.problem[0] != '\0') {

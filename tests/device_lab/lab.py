@@ -6,12 +6,15 @@
 # makes HID devices that are not USB devices.
 #
 #     lab.py hidraw|udev|wine RULE OTHER_RULE TRELKEY...
+#     lab.py browser PAGE - NODE
 #
 # The first TRELKEY searches for 1209:4B53, "Trelkèy ??", "Kestavo", the
 # second for 1209:4B53, any manufacturer, "Kestavo". RULE is the udev
 # rule built for that identity, OTHER_RULE one built for another; the udev
 # rows run systemd-udevd with them. The wine row runs three trelkey.exe
-# programs under wine (wine_test.sh).
+# programs under wine (wine_test.sh). The browser row serves the page
+# trelkey.html on 127.0.0.1 and drives it in Chromium (tests/web/lab_page.js,
+# run by NODE), which a policy grants the unit.
 import contextlib, copy, itertools, json, os, re, shutil, struct, subprocess, sys, threading, time  # noqa: E401
 
 GROUP, RULE, OTHER_RULE, *PROGRAMS = sys.argv[1:]
@@ -381,18 +384,38 @@ WINE = [
       (1, ['-r'], 2, '', f'Device read error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n'),
       (1, ['-s', 'KEY_A'], 2, '', f'Device write error. \ntrelkey: {WINE_PATH.format(4, 0)}: General failure.\n')]),
 ]
+# Chromium reads the page from a server on the guest's loopback, and is granted
+# the unit by an enterprise policy, as an administrator would, without the chooser.
+ORIGIN = 'http://127.0.0.1:8000'
+LAB_PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'web', 'lab_page.js')
+BROWSER = [
+    ('browser: read names, combined modifiers, a gap and a code without a name; set channel 3 alone, write, read back',
+     [device(report='01030400ffffff8864', held='01030400ff42288864')],
+     [([LAB_PAGE, f'{ORIGIN}/trelkey.html'], 0,
+       'Read from Kestavo (1209:4b53).\nKEY_A CTRL_LEFT SHIFT_LEFT |  |  | 0x64 GUI_LEFT GUI_RIGHT\n'
+       'Written and read back: Kestavo (1209:4b53) holds what is shown.\n'
+       'KEY_A CTRL_LEFT SHIFT_LEFT |  | KEY_ENTER SHIFT_LEFT ALT_RIGHT | 0x64 GUI_LEFT GUI_RIGHT\n', '')]),
+]
 
 # Run without a terminal, a Windows program under wine has no console, and writes its text in the ANSI code
 # page, 1252 here; with a terminal on standard input it would have one, and write the console's (OEM) code page.
 ENCODING = 'cp1252' if GROUP == 'wine' else 'utf-8'
 WINE64 = '/usr/lib/wine/wine64'  # Debian's; /usr/bin/wine would go through the 32-bit loader where wine32 is
-tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev')}.get(GROUP, (WINE64, 'wine64'))
+tool, package = {'hidraw': ('gdb', 'gdb'), 'udev': ('/lib/systemd/systemd-udevd', 'udev'),
+                 'browser': ('/usr/bin/chromium', 'chromium')}.get(GROUP, (WINE64, 'wine64'))
 if not shutil.which(tool):
     print(f'skipped: {os.path.basename(tool)} is not installed (apt-get install {package})')
     sys.exit(77)
 if GROUP == 'udev':
     subprocess.run([tool, '--daemon'], check=True)
-rows = {'hidraw': HIDRAW, 'udev': UDEV, 'wine': WINE}[GROUP]
+if GROUP == 'browser':
+    subprocess.run(['ip', 'link', 'set', 'lo', 'up'], check=True)
+    os.makedirs('/etc/chromium/policies/managed', exist_ok=True)
+    write('/etc/chromium/policies/managed/lab.json', json.dumps({'WebHidAllowDevicesForUrls': [
+        {'devices': [{'vendor_id': 0x1209, 'product_id': 0x4B53}], 'urls': [ORIGIN]}]}))
+    subprocess.Popen([sys.executable, '-m', 'http.server', '-b', '127.0.0.1', '-d', os.path.dirname(RULE), '8000'],
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+rows = {'hidraw': HIDRAW, 'udev': UDEV, 'wine': WINE, 'browser': BROWSER}[GROUP]
 start = time.monotonic()
 passed = [run_row(*copy.deepcopy(row)) for row in rows]
 print(f'{sum(passed)} of {len(rows)} scenarios passed in {time.monotonic() - start:.1f} s')

@@ -19,6 +19,7 @@ apt-get install -y "$1" >/dev/null || { echo "FAIL apt-get install $1"; exit 1; 
 expect "installed rule is the built rule" cmp /usr/lib/udev/rules.d/70-trelkey.rules "$2"
 expect_equal "program on PATH" "$(command -v trelkey)" /usr/bin/trelkey
 expect_equal "man -w trelkey" "$(man -w trelkey)" /usr/share/man/man1/trelkey.1.gz
+expect "the configuration page installed" grep -q "const VENDOR_ID = 0x" /usr/share/trelkey/trelkey.html
 # bash-completion loads the installed file on the first <tab> after "trelkey".
 # A table of command lines (words separated by '|', the last one being
 # completed) and their completions, sorted, then "(nospace)" when no blank

@@ -2,8 +2,8 @@
 # What only this project knows of a Windows build: trelkey.exe imports system
 # DLLs alone, is a console program, and carries its manifest as resource 1
 # (the one Windows reads at process start) and its version; the zip holds
-# the program with a README.txt (UTF-8, with a byte-order mark) and
-# LICENSE.txt in CRLF lines.
+# the program and the configuration page with a README.txt (UTF-8, with a
+# byte-order mark) and LICENSE.txt in CRLF lines.
 #   windows_test.sh OBJDUMP PROGRAM.exe MANIFEST CPACK_CONFIG VERSION PLATFORM
 set -u
 objdump=$1 exe=$2 version=$5
@@ -28,7 +28,7 @@ done
 cpack --config "$4" -G ZIP -B "$work" >"$work/cpack.log" || { cat "$work/cpack.log"; exit 1; }
 top=trelkey-$version-$6
 expect_equal "zip contents" "$(cd "$work" && cmake -E tar tf "$top.zip" | grep -v '/$' | sort)" \
-    "$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/trelkey.exe")"
+    "$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/trelkey.exe" "$top/trelkey.html")"
 (cd "$work" && cmake -E tar xf "$top.zip")
 expect_equal "lines not in CRLF" "$(cd "$work/$top" && grep -vc $'\r$' README.txt LICENSE.txt)" \
     $'README.txt:0\nLICENSE.txt:0'

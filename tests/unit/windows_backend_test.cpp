@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <wchar.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 
 #include "config/commands.h"
 #include "hid/hid_device.h"
+#include "hid/own_window.h"
 #include "hid/unit_search.h"
 #include "hid/windows/hid_library.h"
 
@@ -48,6 +50,7 @@ struct Fake {
     // console, and what was written to it.
     UINT code_page = 0, console = 0;
     std::wstring written = {};
+    DWORD processes = 0;  // in the console's process list
 } fake;
 
 // Interface i's path is "\\?\hid#i"; it opens for reading and writing as
@@ -131,6 +134,7 @@ BOOL WINAPI WriteConsoleW(HANDLE out, const void* text, DWORD length, DWORD*, vo
            out == HANDLE(0xFFFFFFF4);
 }
 UINT WINAPI GetConsoleOutputCP(void) { return fake.code_page; }
+DWORD WINAPI GetConsoleProcessList(DWORD*, DWORD size) { return size > 0 ? fake.processes : 0; }
 DWORD WINAPI GetLastError(void) { return fake.error; }
 HMODULE WINAPI LoadLibraryA(const char* name) { return LoadLibraryExA(name, nullptr, 0); }
 HMODULE WINAPI LoadLibraryExA(const char* name, HANDLE, DWORD flags) {
@@ -264,4 +268,27 @@ TEST(WindowsBackend, ListsUnitsAndSaysWhyTheOneNamedCannotBeUsed) {
     EXPECT_FALSE(read_configuration({"\\\\?\\hid#3", false, 0, 0}));
     EXPECT_EQ(L"Device open error. \r\ntrelkey: \\\\?\\hid#3: Refus\u00e9.\r\n", fake.written);
     expect_released(".O");
+}
+
+// Started from Explorer, the console lists this process alone: the window
+// points to the page and waits for Enter, reading that line only; from a
+// shell's console nothing is written or read.
+TEST(WindowsBackend, AWindowOfItsOwnWaitsForEnter) {
+    char input[] = "/tmp/trelkey_enter_XXXXXX";
+    const int file = mkstemp(input);
+    EXPECT_EQ(5, write(file, "\nnext", 5));
+    close(file);
+    for (const DWORD processes : {1u, 2u}) {
+        fake.processes = processes;
+        ASSERT_TRUE(freopen(input, "r", stdin));
+        testing::internal::CaptureStdout();
+        keep_own_window_open();
+        EXPECT_EQ(processes == 1 ? "\nTo configure the unit in a window, open trelkey.html, beside "
+                                   "trelkey.exe, in Chrome, Edge or Opera.\nPress Enter to close "
+                                   "this window.\n"
+                                 : "",
+                  testing::internal::GetCapturedStdout());
+        EXPECT_EQ(processes == 1 ? 1 : 0, ftell(stdin));
+    }
+    unlink(input);
 }

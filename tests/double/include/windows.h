@@ -52,4 +52,5 @@ HANDLE WINAPI GetStdHandle(DWORD);
 BOOL WINAPI GetConsoleMode(HANDLE, DWORD*);
 BOOL WINAPI WriteConsoleW(HANDLE, const void*, DWORD, DWORD*, void*);
 UINT WINAPI GetConsoleOutputCP(void);
+DWORD WINAPI GetConsoleProcessList(DWORD*, DWORD);
 }
