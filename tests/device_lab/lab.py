@@ -387,11 +387,10 @@ WINE = [
 # Chromium reads the page from a server on the guest's loopback, and is granted
 # the unit by an enterprise policy, as an administrator would, without the chooser.
 ORIGIN = 'http://127.0.0.1:8000'
-LAB_PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'web', 'lab_page.js')
 BROWSER = [
     ('browser: read names, combined modifiers, a gap and a code without a name; set channel 3 alone, write, read back',
      [device(report='01030400ffffff8864', held='01030400ff42288864')],
-     [([LAB_PAGE, f'{ORIGIN}/trelkey.html'], 0,
+     [([os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'web', 'lab_page.js'), f'{ORIGIN}/trelkey.html'], 0,
        'Read from Kestavo (1209:4b53).\nKEY_A CTRL_LEFT SHIFT_LEFT |  |  | 0x64 GUI_LEFT GUI_RIGHT\n'
        'Written and read back: Kestavo (1209:4b53) holds what is shown.\n'
        'KEY_A CTRL_LEFT SHIFT_LEFT |  | KEY_ENTER SHIFT_LEFT ALT_RIGHT | 0x64 GUI_LEFT GUI_RIGHT\n', '')]),

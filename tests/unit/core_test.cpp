@@ -146,7 +146,6 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
          COMMAND_USAGE,
          "'-d': given twice: a command acts on one unit"},
         {{"-d", "x"}, COMMAND_USAGE, "'-d': needs -r or -s"},
-        {{"-r"}, COMMAND_READ, ""},
         {{"-r", "-i", "1a96:e026"}, COMMAND_READ, "", nullptr, 0x1a96e026},
         {{"-s", "KEY_A", "-i", "000A:ffFF"}, COMMAND_SET, "010004ffffffffffff", nullptr, 0xaffff},
         {{"-i", "1a86:e0g6", "-r"},
@@ -187,14 +186,6 @@ TEST(CommandLine, GivesTheCommandAndTheReport) {
         for (int i = 0; i < 9; ++i) snprintf(hex + 2 * i, 3, "%02x", report.bytes[i]);
         EXPECT_STREQ(c.outcome, hex);
     }
-}
-
-// The read command's buffer before the request: the report ID, then every
-// channel unassigned.
-TEST(ConfigReport, EmptyHasEveryChannelUnassigned) {
-    const ConfigReport report = empty_config_report();
-    EXPECT_EQ(std::vector<uint8_t>({1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
-              std::vector<uint8_t>(report.bytes, report.bytes + sizeof report.bytes));
 }
 
 TEST(ConfigReport, ListingShowsEveryAssignedChannelWithItsNumber) {

@@ -50,7 +50,6 @@ after(() => browser.close());
 
 async function open_page(units) {
   const page = await browser.newPage({ viewport: { width: 800, height: 600 } });
-  page.setDefaultTimeout(10000);
   await page.addInitScript(webhid_double, units);
   await page.goto(`file://${PAGE}`);
   return page;
