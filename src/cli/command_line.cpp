@@ -110,21 +110,13 @@ bool parse_value(const char* argument, ChannelAssignment* assignment) {
     return true;
 }
 
-// The value of a hex digit, or -1.
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Reads VID:PID as lsusb shows it, four hex digits each, in either case.
 bool parse_usb_ids(const char* text, UnitSelection* selection) {
     if (strlen(text) != 9 || text[4] != ':') return false;
     unsigned ids[2] = {0, 0};
     for (int i = 0; i < 9; ++i) {
         if (i == 4) continue;
-        const int value = hex_value(text[i]);
+        const int value = hex_digit_value(text[i]);
         if (value < 0) return false;
         ids[i / 5] = ids[i / 5] * 16 + static_cast<unsigned>(value);
     }

@@ -10,14 +10,6 @@ namespace {
 
 char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Value of a hexadecimal digit, or -1.
-int hex_digit_value(char c) {
-    const char upper = ascii_upper(c);
-    if (upper >= '0' && upper <= '9') return upper - '0';
-    if (upper >= 'A' && upper <= 'F') return upper - 'A' + 10;
-    return -1;
-}
-
 // Code of the row whose name equals the token, ASCII case ignored; CODE_NONE
 // when there is none.
 uint8_t lookup_code_by_name(const char* token, const NameTable& table) {
@@ -41,6 +33,13 @@ const char* lookup_name_by_code(uint8_t code, const NameTable& table) {
 }
 
 }  // namespace
+
+int hex_digit_value(char c) {
+    const char upper = ascii_upper(c);
+    if (upper >= '0' && upper <= '9') return upper - '0';
+    if (upper >= 'A' && upper <= 'F') return upper - 'A' + 10;
+    return -1;
+}
 
 const NameTable key_name_table = {KEY_ROWS, sizeof KEY_ROWS / sizeof KEY_ROWS[0], false};
 const NameTable modifier_name_table = {MODIFIER_ROWS,

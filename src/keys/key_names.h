@@ -36,6 +36,10 @@ struct DisplayText {
     char text[96];
 };
 
+// The value of a hexadecimal digit, 0-9, A-F or a-f; -1 for any other
+// character.
+int hex_digit_value(char c);
+
 // A token in the form 0xHH (lower-case x, two hex digits) gives its value;
 // any other token is looked up by name. CODE_NONE when not acceptable.
 uint8_t parse_code_token(const char* token, const NameTable& table);
