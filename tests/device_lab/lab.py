@@ -24,8 +24,7 @@ LISTING = (f'Current Configuration \n{LINE}  Ch    Key            Modified Key\n
            f' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT\n{LINE}\n')
 SET_READ = [(['-s', 'KEY_F5', 'KEY_R,CTRL_LEFT'], 0, 'Success to setup configuration.\n', ''), (['-r'], 0, LISTING, '')]
 IDENTITY = 'ID 1209:4b53, manufacturer "Trelkèy ??", product "Kestavo"'
-NOT_FOUND = [(['-r'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n'),
-             (['-s', 'KEY_A'], 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n')]
+NOT_FOUND = [(a, 2, '', f'Device open error. \ntrelkey: no unit found with {IDENTITY}\n') for a in (['-r'], ['-s', 'KEY_A'])]
 NOTE = 'trelkey: 2 units attached; this was the one at {} (trelkey -l lists them, -d LOCATION chooses)\n'
 
 
@@ -306,10 +305,8 @@ HIDRAW = [
     ('a gap: channels 2 and 3 listed', [device(report='01ffff00050006ffff')],
      [(['-r'], 0, LISTING.replace(' Ch-1   KEY_F5         \n Ch-2   KEY_R          CTRL_LEFT',
                                   ' Ch-2   KEY_B          \n Ch-3   KEY_C          '), '')]),
-    ('a short reply', [device(answer='short', report=WRITTEN)],
-     [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (8 of 9 bytes)\n')]),
-    ('an empty reply', [device(answer='empty', report=WRITTEN)],
-     [(['-r'], 2, '', 'Device read error. \ntrelkey: /dev/hidraw0: short feature report (0 of 9 bytes)\n')]),
+    *[(f'a reply of {n} bytes', [device(answer=answer, report=WRITTEN)], [(['-r'], 2, '', 'Device read error. \n'
+       f'trelkey: /dev/hidraw0: short feature report ({n} of 9 bytes)\n')]) for answer, n in (('short', 8), ('empty', 0))],
     ('no device', [], NOT_FOUND),
     ('wrong IDs', WRONG_IDS, [(run[0], 2, '', run[3] + seen(WRONG_IDS)) for run in NOT_FOUND]),
     ('wrong texts', WRONG_TEXTS, [(run[0], 2, '', run[3] + seen(WRONG_TEXTS)) for run in NOT_FOUND]),
